@@ -1,0 +1,98 @@
+// The platform layer: every operating-system service the library uses, behind one
+// narrow interface with a Win32 and a POSIX implementation. Paths above this layer
+// are ANSI texts with backslash separators; the POSIX side also accepts "/" and
+// matches names without regard to case when the exact spelling is missing.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vorlan::platform {
+
+// File attribute bits, with the Windows values.
+enum : std::uint32_t {
+    kAttrReadOnly = 0x01,
+    kAttrHidden = 0x02,
+    kAttrSystem = 0x04,
+    kAttrVolumeLabel = 0x08,
+    kAttrDirectory = 0x10,
+    kAttrArchive = 0x20,
+    kAttrNormal = 0x80,
+};
+
+// GetAttributes: the attributes of a file or directory, nullopt when it does not exist.
+std::optional<std::uint32_t> GetAttributes(const std::string& path);
+// SetAttributes: sets the attributes a platform supports (read-only on POSIX).
+bool SetAttributes(const std::string& path, std::uint32_t attributes);
+// FileExists: true for an existing file (not a directory).
+bool FileExists(const std::string& path);
+// DirectoryExists: true for an existing directory.
+bool DirectoryExists(const std::string& path);
+// CreateDir: creates one directory level with the spelling given.
+bool CreateDir(const std::string& path);
+// RemoveDir: removes an empty directory.
+bool RemoveDir(const std::string& path);
+// DeleteFile: deletes a file.
+bool DeleteFile(const std::string& path);
+// MoveFile: renames a file or directory; fails when the destination exists.
+bool MoveFile(const std::string& from, const std::string& to);
+// FileSize: size in bytes of a file, nullopt when it cannot be read.
+std::optional<std::int64_t> FileSize(const std::string& path);
+
+struct DirEntry {
+    std::string name;          // name only, as stored on disk
+    std::uint32_t attributes;  // kAttr… bits
+};
+// Enumerate: entries of a directory matching a mask with "*" and "?", given as one
+// path "dir\mask" ("*.*" matches every name, with or without a dot). Matching ignores case.
+std::vector<DirEntry> Enumerate(const std::string& pattern);
+
+// ReadWholeFile: the whole content of a file, nullopt when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+// WriteWholeFile: creates or replaces a file with the bytes given.
+bool WriteWholeFile(const std::string& path, const void* data, std::size_t size);
+
+// TempDirectory: the platform's temporary directory, ending in a separator.
+std::string TempDirectory();
+
+// GetEnv / SetEnv: process environment variables; an absent variable gives nullopt.
+std::optional<std::string> GetEnv(const std::string& name);
+bool SetEnv(const std::string& name, const std::string& value);
+
+// Modules. A module name ending in ".dll" is loaded as ".so" on POSIX.
+using ModuleHandle = void*;
+// LoadModule: loads a module by path or bare name (the platform's search order applies).
+ModuleHandle LoadModule(const std::string& path);
+// FreeModule: unloads a module loaded with LoadModule.
+void FreeModule(ModuleHandle module);
+// FindLoadedModule: the handle of an already loaded module by file name, or null.
+ModuleHandle FindLoadedModule(const std::string& name);
+// ModuleSymbol: the address of an exported symbol, or null.
+void* ModuleSymbol(ModuleHandle module, const char* name);
+// ModuleFileName: full file name of a module; a null module means the host executable.
+std::string ModuleFileName(ModuleHandle module);
+
+struct FileVersion {
+    std::uint16_t major, minor, build, revision;
+};
+// ModuleFileVersion: the file version of a loaded module (version resource on Windows,
+// the exported VORLAN_FILE_VERSION_SYMBOL text on POSIX), nullopt when it has none.
+std::optional<FileVersion> ModuleFileVersion(ModuleHandle module);
+// HostExecutablePath: full path of the program that loaded the library.
+std::string HostExecutablePath();
+
+// CurrentThreadId: a non-zero id of the calling thread.
+std::uint32_t CurrentThreadId();
+// YieldThread: gives up the rest of the time slice.
+void YieldThread();
+// LocalNowDays: the local date and time in days since 1899-12-30 (fraction: time of day),
+// millisecond resolution.
+double LocalNowDays();
+
+// NativePath: the path as the operating system spells it (POSIX: separators turned
+// to "/" and each existing component resolved without regard to case).
+std::string NativePath(const std::string& path);
+
+}  // namespace vorlan::platform

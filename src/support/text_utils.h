@@ -1,0 +1,26 @@
+// Text and date routines: numbering, field extraction, date forms, ASCII case.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vorlan {
+
+// FormatNumber3 / FormatNumber5: decimal, cut to 3 (5) characters, left-padded with "0".
+std::string FormatNumber3(std::int32_t number);
+std::string FormatNumber5(std::int32_t number);
+// ExtractField: the text after key up to terminator (optionally after the next CR LF);
+// false when key or terminator is missing (value then holds the rest, or is empty).
+bool ExtractField(const std::string& text, const std::string& key, const std::string& terminator, bool skipLine,
+                  std::string& value);
+// StripDateSuffix: removes a trailing " (dd.mm.yyyy hh:mm:ss)".
+std::string StripDateSuffix(const std::string& text);
+// ConvertCertDate: "Mmm DD HH:MM:SS YYYY" -> "DD-MM-YY HH:MM:SS"; EConvertError on a bad day.
+std::string ConvertCertDate(const std::string& text);
+// UpperCaseAscii / SameTextAscii: case rules of ANSI texts (ASCII letters only).
+std::string UpperCaseAscii(std::string text);
+bool SameTextAscii(const std::string& a, const std::string& b);
+// TrimSpaces: removes characters up to and including space from both ends.
+std::string TrimSpaces(const std::string& text);
+
+}  // namespace vorlan
