@@ -20,6 +20,7 @@ enum : std::uint32_t {
     kAttrDirectory = 0x10,
     kAttrArchive = 0x20,
     kAttrNormal = 0x80,
+    kAttrReparsePoint = 0x400,  // a link; POSIX reports links to directories this way only
 };
 
 // GetAttributes: the attributes of a file or directory, nullopt when it does not exist.
@@ -34,7 +35,7 @@ bool DirectoryExists(const std::string& path);
 bool CreateDir(const std::string& path);
 // RemoveDir: removes an empty directory.
 bool RemoveDir(const std::string& path);
-// DeleteFile: deletes a file.
+// DeleteFile: deletes a file; a read-only file is refused, as on Windows.
 bool DeleteFile(const std::string& path);
 // MoveFile: renames a file or directory; fails when the destination exists.
 bool MoveFile(const std::string& from, const std::string& to);
@@ -90,6 +91,9 @@ void YieldThread();
 // LocalNowDays: the local date and time in days since 1899-12-30 (fraction: time of day),
 // millisecond resolution.
 double LocalNowDays();
+
+// IsPathSeparator: true for "\\" and "/" (both separate components on every platform).
+inline bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 
 // NativePath: the path as the operating system spells it (POSIX: separators turned
 // to "/" and each existing component resolved without regard to case).

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vorlan {
@@ -9,6 +10,8 @@ namespace vorlan {
 // FormatNumber3 / FormatNumber5: decimal, cut to 3 (5) characters, left-padded with "0".
 std::string FormatNumber3(std::int32_t number);
 std::string FormatNumber5(std::int32_t number);
+// ParseDecimal: a decimal int32 (leading spaces allowed, digits only); nullopt otherwise.
+std::optional<std::int32_t> ParseDecimal(const std::string& text);
 // ExtractField: the text after key up to terminator (optionally after the next CR LF);
 // false when key or terminator is missing (value then holds the rest, or is empty).
 bool ExtractField(const std::string& text, const std::string& key, const std::string& terminator, bool skipLine,

@@ -9,7 +9,7 @@
 
 namespace vorlan {
 
-// SetZELRoot: sets the root once per process (extending "Path"); raises ECryptoEngineError
+// SetZELRoot: sets the root once per process (extending "Path"); an empty text is ignored; raises ECryptoEngineError
 // "Could not set ZELRoot to '%s'. Already set to '%s'." for a different second root.
 void SetZELRoot(const std::string& root);
 // ZELRoot / SearchDirs: the current root ("" until set) and its EXE\, SYSTEM\, USER\ directories.
@@ -24,5 +24,7 @@ platform::ModuleHandle LoadCryptoLibrary(const std::string& name);
 // Module load/unload: create the empty search list; free it and clear the root.
 void ZELRootModuleLoad();
 void ZELRootModuleUnload();
+// ResetZELRootForTests: clears the root and its search list so that a test can set a new one.
+void ResetZELRootForTests();
 
 }  // namespace vorlan

@@ -1,0 +1,246 @@
+// POSIX implementation of the platform layer: files, directories, environment, time.
+// Path spelling rules live in posix_path.cpp, modules in posix_module.cpp.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+
+#include "platform/platform.h"
+#include "platform/posix_path.h"
+
+namespace vorlan::platform {
+
+using posix::Resolve;
+
+namespace {
+
+// Fd: a file descriptor closed on scope exit.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    // Close: closes now and reports whether the close succeeded (write errors can show here).
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+
+// SplitLast: directory part (without the separator) and last component of a path.
+std::pair<std::string, std::string> SplitLast(const std::string& path) {
+    const auto pos = path.find_last_of("\\/");
+    if (pos == std::string::npos) return {"", path};
+    return {path.substr(0, pos == 0 ? 1 : pos), path.substr(pos + 1)};
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> GetAttributes(const std::string& path) {
+    const auto r = Resolve(path);
+    if (!r.exists) return std::nullopt;
+    return posix::ToAttributes(r.info);
+}
+
+bool SetAttributes(const std::string& path, std::uint32_t attributes) {
+    const auto r = Resolve(path);
+    if (!r.exists) return false;
+    mode_t mode = r.info.st_mode & 07777;
+    if (attributes & kAttrReadOnly)
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    else
+        mode |= S_IWUSR;
+    return ::chmod(r.path.c_str(), mode) == 0;
+}
+
+bool FileExists(const std::string& path) {
+    const auto r = Resolve(path);
+    return r.exists && !S_ISDIR(r.info.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    const auto r = Resolve(path);
+    return r.exists && S_ISDIR(r.info.st_mode);
+}
+
+bool CreateDir(const std::string& path) {
+    const auto r = Resolve(path);
+    return !r.exists && ::mkdir(r.path.c_str(), 0777) == 0;
+}
+
+bool RemoveDir(const std::string& path) {
+    const auto r = Resolve(path);
+    return r.exists && ::rmdir(r.path.c_str()) == 0;
+}
+
+bool DeleteFile(const std::string& path) {
+    const auto r = Resolve(path);
+    struct stat info {};
+    if (::lstat(r.path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+    if (!S_ISLNK(info.st_mode) && (info.st_mode & S_IWUSR) == 0) return false;  // read-only
+    return ::unlink(r.path.c_str()) == 0;
+}
+
+bool MoveFile(const std::string& from, const std::string& to) {
+    const auto source = Resolve(from);
+    const auto target = Resolve(to);
+    if (!source.exists) return false;
+    // A case-only rename of the same entry is allowed; any other existing target is refused.
+    if (target.exists && target.path != source.path) return false;
+    if (target.path == source.path) {
+        const std::string dir = SplitLast(source.path).first;
+        const std::string renamed = dir.empty() ? SplitLast(to).second
+                                                : (dir == "/" ? dir : dir + "/") + SplitLast(to).second;
+        return ::rename(source.path.c_str(), renamed.c_str()) == 0;
+    }
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, source.path.c_str(), AT_FDCWD, target.path.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+    struct stat info {};
+    if (::lstat(target.path.c_str(), &info) == 0) return false;
+    return ::rename(source.path.c_str(), target.path.c_str()) == 0;
+}
+
+std::optional<std::int64_t> FileSize(const std::string& path) {
+    const auto r = Resolve(path);
+    if (!r.exists || S_ISDIR(r.info.st_mode)) return std::nullopt;
+    return static_cast<std::int64_t>(r.info.st_size);
+}
+
+std::vector<DirEntry> Enumerate(const std::string& pattern) {
+    std::vector<DirEntry> entries;
+    const auto [dirPart, mask] = SplitLast(pattern);
+    if (mask.empty()) return entries;
+    const std::string dir = dirPart.empty() ? "." : Resolve(dirPart).path;
+    std::unique_ptr<DIR, DirCloser> d(::opendir(dir.c_str()));
+    if (!d) return entries;
+    const int dirFd = ::dirfd(d.get());
+    while (const dirent* e = ::readdir(d.get())) {
+        const std::string name = e->d_name;
+        if (!posix::MatchMask(mask, name)) continue;
+        struct stat info {};
+        if (::fstatat(dirFd, e->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        std::uint32_t attributes = posix::ToAttributes(info);
+        if (S_ISLNK(info.st_mode)) {
+            // A link to a directory is not reported as a directory, so that tree walks
+            // (deleting, copying) never leave the tree through it.
+            struct stat target {};
+            const bool ok = ::fstatat(dirFd, e->d_name, &target, 0) == 0;
+            attributes = ok && !S_ISDIR(target.st_mode) ? posix::ToAttributes(target) : kAttrReparsePoint;
+        }
+        entries.push_back({name, attributes});
+    }
+    std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+    return entries;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    const auto r = Resolve(path);
+    Fd fd(::open(r.path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)) return std::nullopt;
+    std::string data;
+    data.reserve(static_cast<std::size_t>(info.st_size));
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        data.append(chunk, static_cast<std::size_t>(n));
+    }
+    return data;
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, std::size_t size) {
+    if (data == nullptr && size > 0) return false;
+    const auto r = Resolve(path);
+    if (r.exists && (S_ISDIR(r.info.st_mode) || (r.info.st_mode & S_IWUSR) == 0)) return false;
+    Fd fd(::open(r.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (fd.get() < 0) return false;
+    const char* p = static_cast<const char*>(data);
+    std::size_t left = size;
+    while (left > 0) {
+        const ssize_t n = ::write(fd.get(), p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            fd.Close();
+            ::unlink(r.path.c_str());  // no half-written file stays behind
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (!fd.Close()) {
+        ::unlink(r.path.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string TempDirectory() {
+    std::string dir;
+    if (const char* env = std::getenv("TMPDIR"); env != nullptr && *env != '\0') dir = env;
+    else dir = "/tmp";
+    if (dir.back() != '/') dir += '/';
+    return dir;
+}
+
+std::optional<std::string> GetEnv(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+}
+
+bool SetEnv(const std::string& name, const std::string& value) {
+    return !name.empty() && ::setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
+std::uint32_t CurrentThreadId() { return static_cast<std::uint32_t>(::syscall(SYS_gettid)); }
+
+void YieldThread() { ::sched_yield(); }
+
+double LocalNowDays() {
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const time_t seconds = now.tv_sec;
+    tm local {};
+    ::localtime_r(&seconds, &local);
+    // Days from 1899-12-30 to the local civil date (proleptic Gregorian calendar).
+    const int y = local.tm_year + 1900 - (local.tm_mon < 2 ? 1 : 0);
+    const int m = local.tm_mon < 2 ? local.tm_mon + 13 : local.tm_mon + 1;
+    const long days = 365L * y + y / 4 - y / 100 + y / 400 + (153L * (m - 3) + 2) / 5 + local.tm_mday - 693900L;
+    const long ms = ((local.tm_hour * 60L + local.tm_min) * 60L + local.tm_sec) * 1000L + now.tv_nsec / 1000000L;
+    return static_cast<double>(days) + static_cast<double>(ms) / 86400000.0;
+}
+
+std::string NativePath(const std::string& path) { return Resolve(path).path; }
+
+}  // namespace vorlan::platform

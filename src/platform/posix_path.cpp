@@ -1,0 +1,146 @@
+// Resolution of Windows-style paths on POSIX file systems and Windows-style masks.
+#include "platform/posix_path.h"
+
+#include <dirent.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace vorlan::platform::posix {
+
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+using DirPtr = std::unique_ptr<DIR, DirCloser>;
+
+// JoinPath: dir + "/" + name, where an empty dir means the current directory.
+std::string JoinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty()) return name;
+    if (dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+// FindNoCase: the entry of dir that equals name without regard to case, first in name order.
+std::optional<std::string> FindNoCase(const std::string& dir, const std::string& name) {
+    DirPtr d(::opendir(dir.empty() ? "." : dir.c_str()));
+    if (!d) return std::nullopt;
+    std::optional<std::string> best;
+    while (const dirent* e = ::readdir(d.get())) {
+        std::string candidate = e->d_name;
+        if (SameTextNoCase(candidate, name) && (!best || candidate < *best)) best = std::move(candidate);
+    }
+    return best;
+}
+
+// GlobMatch: "*" any run, "?" one character, others equal without regard to case.
+bool GlobMatch(const std::string& mask, const std::string& name) {
+    std::size_t m = 0, n = 0, starM = std::string::npos, starN = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && mask[m] == '*') {
+            starM = m++;
+            starN = n;
+        } else if (m < mask.size() && (mask[m] == '?' || LowerAscii(mask[m]) == LowerAscii(name[n]))) {
+            ++m;
+            ++n;
+        } else if (starM != std::string::npos) {
+            m = starM + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*') ++m;
+    return m == mask.size();
+}
+
+}  // namespace
+
+bool SameTextNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    return true;
+}
+
+bool MatchMask(const std::string& mask, const std::string& name) {
+    if (mask == "*" || mask == "*.*") return true;
+    if (GlobMatch(mask, name)) return true;
+    // As on Windows, "name.*" also matches a name without any extension.
+    return mask.size() >= 2 && mask.compare(mask.size() - 2, 2, ".*") == 0 &&
+           GlobMatch(mask.substr(0, mask.size() - 2), name);
+}
+
+std::uint32_t ToAttributes(const struct stat& info) {
+    std::uint32_t attributes = S_ISDIR(info.st_mode) ? kAttrDirectory : kAttrArchive;
+    if ((info.st_mode & S_IWUSR) == 0) attributes |= kAttrReadOnly;
+    return attributes;
+}
+
+ResolvedPath Resolve(const std::string& path) {
+    ResolvedPath result;
+    result.path = path;
+    for (char& c : result.path)
+        if (c == '\\') c = '/';
+    if (result.path.empty()) return result;
+    if (::stat(result.path.c_str(), &result.info) == 0) {
+        result.exists = true;
+        return result;
+    }
+
+    const bool absolute = result.path.front() == '/';
+    const bool trailing = result.path.size() > 1 && result.path.back() == '/';
+    std::vector<std::string> parts;
+    for (std::size_t pos = 0; pos <= result.path.size();) {
+        std::size_t end = result.path.find('/', pos);
+        if (end == std::string::npos) end = result.path.size();
+        if (end > pos) parts.push_back(result.path.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    auto prefix = [&](std::size_t count) {
+        std::string s = absolute ? "/" : "";
+        for (std::size_t i = 0; i < count; ++i) s = JoinPath(s, parts[i]);
+        return s;
+    };
+
+    // The longest prefix that exists as spelled; the full path is known to be missing.
+    std::size_t base = parts.size();
+    struct stat info {};
+    while (base > 0) {
+        --base;
+        if (base == 0 || ::stat(prefix(base).c_str(), &info) == 0) break;
+    }
+
+    std::string current = prefix(base);
+    bool resolved = true;
+    for (std::size_t i = base; i < parts.size(); ++i) {
+        const std::string exact = JoinPath(current, parts[i]);
+        if (!resolved || parts[i] == "." || parts[i] == "..") {
+            current = exact;
+            continue;
+        }
+        // Component base is known to be missing as spelled; later ones are tried as spelled first.
+        if (i > base && ::stat(exact.c_str(), &info) == 0) {
+            current = exact;
+            continue;
+        }
+        if (auto match = FindNoCase(current, parts[i])) {
+            current = JoinPath(current, *match);
+        } else {
+            current = exact;
+            resolved = false;  // the rest keeps the given spelling
+        }
+    }
+    if (trailing) current += '/';
+    result.path = current;
+    result.exists = resolved && ::stat(result.path.c_str(), &result.info) == 0;
+    return result;
+}
+
+}  // namespace vorlan::platform::posix
