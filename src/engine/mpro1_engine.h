@@ -1,0 +1,178 @@
+// TMPro1CryptoEngine: the engine that carries out the operation table with the Message-PRO
+// toolkit, reached only through its binding (TMProDLL), created on first use.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "binding/mpro_dll.h"
+#include "engine/crypto_engine.h"
+
+namespace vorlan {
+
+// Result codes of the Message-PRO engines (texts in mpro1_errors.cpp).
+enum EngineCode : std::int32_t {
+    kOk = 0,
+    kNotProvided = -1,
+    kNotInitialized = -100,
+    kBadArgument = -101,
+    kException = -102,
+    kStringLength = -103,
+    kFileMismatchUID = -106,
+    kIOError = -107,
+    kRemotePathError = -109,
+    kUIDError = -110,
+    kPublicKeyNotFound = -111,
+    kTransferError = -112,
+    kCertificateNotFound = -113,
+    kSelfCertificate = -120,
+    kCRLDirError = -123,
+    kCRLNotFound = -124,
+    kCRLIncorrect = -125,
+    kParamIndex = -126,
+    kPluginNotLoaded = -127,
+    kPluginIncomplete = -128,
+};
+
+class TMPro1CryptoEngine : public TCryptoEngine {
+public:
+    // TMPro1CryptoEngine: variant 0 ("mplug.dll") and the 25 parameter defaults.
+    TMPro1CryptoEngine();
+    ~TMPro1CryptoEngine() override;
+
+    // ---- overridden operations of the table ----
+    // GetEngineName: "Message-PRO 1.1" into a non-null buffer.
+    void GetEngineName(char* buffer) override;
+    // Size limits: the toolkit's values (0 when the plug-in is unusable); GetMaxUIDLength is 40.
+    std::int32_t GetMaxEncodeAddition() override;
+    std::int32_t GetMaxSignatureLength() override;
+    std::int32_t GetMaxUIDLength() override;
+    std::int32_t GetMaxCryptoParamNameLength() override;
+    std::int32_t GetMaxCryptoParamValueLength() override;
+    // GetMaxErrorStringLength: the toolkit's value; 255 when the plug-in is unusable, so that
+    // the texts of -127 and -128 still reach the caller.
+    std::int32_t GetMaxErrorStringLength() override;
+    std::int32_t GetMaxPasswordLength() override;
+    // GetCryptoParamNumber: the toolkit's parameter count.
+    std::int32_t GetCryptoParamNumber() override;
+    // GetCryptoParamName: the toolkit's name of parameter index (from 1).
+    void GetCryptoParamName(std::int32_t index, char* buffer) override;
+    // SetCryptoParamValue: stores a value (path parameters get the root macro replaced).
+    std::int32_t SetCryptoParamValue(std::int32_t index, const char* value) override;
+    // GetEncodeUIDBySignUID: the encryption UID equals the signature UID; -101 when it does not fit 40 bytes.
+    std::int32_t GetEncodeUIDBySignUID(const char* signUid, char* encodeUid) override;
+    // GetCurrentUserUID: the current user's UID from the toolkit; -101 when it does not fit 40 bytes.
+    std::int32_t GetCurrentUserUID(char* uid) override;
+    // GetCryptoErrorString: the text of a result code (engine table, else binding or toolkit).
+    void GetCryptoErrorString(std::int32_t code, char* buffer) override;
+    // EncodeData: encrypts in place for the recipients (UIDs separated by ";", default parameter 19).
+    std::int32_t EncodeData(unsigned char* buffer, std::int32_t* size, const char* recipients) override;
+    // DecodeData: decrypts in place data addressed to the current user; output must be non-null.
+    std::int32_t DecodeData(unsigned char* buffer, std::int32_t* size, char* output) override;
+    // SignData: detached signature of data by the signer UID (empty: the toolkit's current key).
+    std::int32_t SignData(const unsigned char* data, std::int32_t length, unsigned char* signature,
+                          std::int32_t* signatureLength, const char* signer) override;
+    // VerifyData: checks a detached signature and writes the signer's UID.
+    std::int32_t VerifyData(const unsigned char* data, std::int32_t length, const unsigned char* signature,
+                            std::int32_t signatureLength, char* signer) override;
+    // IncludePublicKey: moves a certificate file into the certificate directory under its UID.
+    std::int32_t IncludePublicKey(const char* fileName) override;
+    // ClearCash: drops the toolkit's cached contexts.
+    void ClearCash() override;
+    // UpdateCertificateCash: makes sure the toolkit knows the certificate of a UID.
+    std::int32_t UpdateCertificateCash(const char* uid) override;
+    // RemoveCertificate: deletes UID.pem and UID.cer (never the own one).
+    std::int32_t RemoveCertificate(const char* uid) override;
+    // IncludeCRL: moves a CRL into the CRL directory in place of the one of the same issuer.
+    std::int32_t IncludeCRL(const char* fileName) override;
+    // GetLastErrorMessage: the toolkit's last message into the buffer.
+    void GetLastErrorMessage(char* buffer) override;
+    // AddSign: appends a signature to the data in the same buffer; size gets the toolkit's length.
+    std::int32_t AddSign(unsigned char* buffer, std::int32_t* size, const char* signer) override;
+    // RemoveSign: checks an attached signature, cuts it off and writes the signer's UID.
+    std::int32_t RemoveSign(unsigned char* buffer, std::int32_t* size, char* signer) override;
+    // GetMaxSignAddition: GetMaxSignatureLength + 332.
+    std::int32_t GetMaxSignAddition() override;
+    // GetParamInfo: kind and hint of a parameter; length is in/out (hint length + 1).
+    std::int32_t GetParamInfo(std::int32_t index, std::int32_t* kind, char* hint, std::int32_t* length) override;
+
+    // ---- appended operations (slots 82, 83) ----
+    // InternalRemoteGenerateStart: new key and request for uid; -1 until key renewal fills it.
+    virtual std::int32_t InternalRemoteGenerateStart(char* transfer, const char* uid, bool keepSubject);
+    // RemoteGenerateStartExBody: the body of RemoteGenerateStartEx; -1 until key renewal fills it.
+    virtual std::int32_t RemoteGenerateStartExBody(const char* name, char* transfer, std::int32_t* step);
+
+    // ---- helpers shared by the operations ----
+    // GetCryptoAPI: the engine's binding, created once; -127 / -128 when the plug-in is unusable,
+    // -102 when creating it raised; 0 with a null binding after such a failure.
+    std::int32_t GetCryptoAPI(TMProDLL*& api);
+    // RequireCryptoAPI: GetCryptoAPI, with "0 and no binding" turned into -100.
+    std::int32_t RequireCryptoAPI(TMProDLL*& api);
+    // BuildParamVector: the current values of the toolkit's parameters; throws when the toolkit
+    // reports more parameters than the engine holds.
+    ParamVector BuildParamVector(TMProDLL& api) const;
+    // ParamValue: stored value of parameter index (from 1), empty when missing.
+    std::string ParamValue(std::int32_t index) const;
+    // UIDField: parameter 20 trimmed, "CN" when empty.
+    std::string UIDField() const;
+    // UIDFromSubject: the UID field's value of a subject line (the whole line for "SN").
+    std::string UIDFromSubject(const std::string& subject) const;
+    // CopyUID: copies a UID with its terminator into a caller buffer of GetMaxUIDLength bytes;
+    // false (nothing written) when it does not fit.
+    bool CopyUID(const std::string& uid, char* buffer);
+    // UIDWorkBuffer: a zeroed buffer of the toolkit's GetMaxUIDLength bytes plus a terminator.
+    static std::vector<char> UIDWorkBuffer(TMProDLL& api);
+    // TextUpToZero: the text of a work buffer up to its first zero byte.
+    static std::string TextUpToZero(const std::vector<char>& buffer);
+    // CertificateDir: parameter 2 trimmed, with a trailing backslash.
+    std::string CertificateDir() const;
+    // FindCertificateFile: directory + uid + ".pem", else ".cer"; empty when neither exists.
+    std::string FindCertificateFile(const std::string& uid) const;
+    // GetCertSubjectByFile: subject line of a certificate file, read by a temporary binding.
+    std::int32_t GetCertSubjectByFile(const std::string& file, const std::string& field, std::string& subject);
+    // GetCertUIDByFile: the field's value of that subject (the whole subject for "SN").
+    std::int32_t GetCertUIDByFile(const std::string& file, const std::string& field, std::string& uid);
+    // ReadSubjectFromCert: subject line of the certificate filed under uid (checked against it).
+    std::int32_t ReadSubjectFromCert(const std::string& uid, std::string& subject);
+    // InternalIncludePublicKey: files a certificate under its UID in targetDir, keeping backups.
+    std::int32_t InternalIncludePublicKey(const std::string& targetDir, const std::string& source, bool move);
+    // UpdateCertCashByFile: hands a certificate file to the toolkit's cache.
+    std::int32_t UpdateCertCashByFile(const std::string& file);
+    // GetCADir / GetCRLDir: the CA and CRL directories, ending in a backslash.
+    std::string GetCADir();
+    std::string GetCRLDir();
+
+    // Guarded: runs body, turning an escaping exception into -102 with the text
+    // prefix + class name + ": " + message stored in ExceptStr.
+    template <class Body>
+    std::int32_t Guarded(const char* prefix, Body&& body) {
+        try {
+            return body();
+        } catch (const std::exception& e) {
+            return StoreException(prefix, e);
+        } catch (...) {
+            return StoreUnknownException(prefix);
+        }
+    }
+    std::int32_t StoreException(const char* prefix, const std::exception& e);
+    std::int32_t StoreUnknownException(const char* prefix);
+
+    // ---- fields ----
+    std::unique_ptr<TMProDLL> Binding;
+    std::atomic<bool> BindingFailed{false};
+    std::int32_t PluginVariant = 0;
+
+private:
+    std::atomic<TMProDLL*> binding_{nullptr};  // published once Binding is set
+    std::mutex bindingMutex_;                  // guards the first creation of Binding
+    std::int32_t CreateBinding_locked(TMProDLL*& api);  // caller holds bindingMutex_
+    std::int32_t BindingState(TMProDLL* api) const;
+    // ToolkitSize: one of the toolkit's size queries; 0 when the plug-in is unusable.
+    std::int32_t ToolkitSize(mpro::FnGetMax ToolkitFunctions::*query, std::int32_t unusable = 0);
+};
+
+}  // namespace vorlan

@@ -1,0 +1,85 @@
+// TMPro1CryptoEngine: the texts of its result codes and the toolkit's last message.
+#include <array>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "engine/mpro1_engine.h"
+#include "support/rwsync.h"
+
+namespace vorlan {
+
+namespace {
+
+struct CodeText {
+    std::int32_t code;
+    std::string_view text;
+};
+
+// The engine's own texts; -105, -106 and codes outside -100..-128 get the binding's or toolkit's.
+constexpr std::array<CodeText, 27> kCodeTexts{{
+    {-100, "Library not initialized "},
+    {-101, "Null pointer or incorrect data size (buffer) passed to the function!"},
+    {-102, "An exception in the function - "},
+    {-103, "String length check error"},
+    {-104, "Bad settings for crypto engine"},
+    {-107, "I/O error during key, CRL or certificate file(s) operation."},
+    {-108, "Encoding abonent(s) isn't set or set incorrect."},
+    {-109, "Remote genarate path isn't set or set incorrect."},
+    {-110, "UID error. Bad UID setting or incorrect UID passed to the function."},
+    {-111, "Public key file not found."},
+    {-112, "Can't extract certificate or certificate request file from transfer buffer or i/o error."},
+    {-113, "Can't find self certificate file or abonent certificate file in certificate dir by its UID. Abonent "
+           "unknown or error in name of certificate file."},
+    {-114, "Can't find new key or certificate (cert request) file in specific key generate dir or i/o error."},
+    {-115, "I/O error in specific remote generate dir."},
+    {-116, "I/O error during exchange key detected."},
+    {-117, "Low memory."},
+    {-118, "Key gen utility isn't finished correctly, or another key container detected."},
+    {-119, "Certificate in transfer and new private keys isn't match."},
+    {-120, "Can not remove self certificate!"},
+    {-121, "Can not save transfer content to temp directory!"},
+    {-122, "Can not create template directory in Windows template path!"},
+    {-123, "Can not found or create CRL dir!"},
+    {-124, "Specified CRL file not found!"},
+    {-125, "Incorrect CRL file!"},
+    {-126, "Parameters index out of bounds!"},
+    {-127, "Unable to load mplug*.dll"},
+    {-128, "Unable to retrive all necessary functionns from mplug*.dll"},
+}};
+
+std::optional<std::string_view> EngineText(std::int32_t code) {
+    for (const auto& entry : kCodeTexts)
+        if (entry.code == code) return entry.text;
+    return std::nullopt;
+}
+
+}  // namespace
+
+void TMPro1CryptoEngine::GetCryptoErrorString(std::int32_t code, char* buffer) {
+    if (buffer == nullptr) return;
+    try {
+        const std::int32_t limit = GetMaxErrorStringLength();
+        if (limit <= 0) return;
+        std::memset(buffer, 0, static_cast<std::size_t>(limit));
+        if (const auto fixed = EngineText(code)) {
+            std::string text(*fixed);
+            if (code == kNotInitialized || code == kException) text += ExceptStr->GetText();
+            // A text that does not fit with its terminator leaves the buffer empty.
+            if (text.size() < static_cast<std::size_t>(limit)) std::memcpy(buffer, text.data(), text.size());
+            return;
+        }
+        TMProDLL* api = nullptr;
+        if (GetCryptoAPI(api) == kOk && api != nullptr) api->GetErrorText(buffer, limit, code);
+    } catch (...) {
+        // The buffer keeps what was written so far.
+    }
+}
+
+void TMPro1CryptoEngine::GetLastErrorMessage(char* buffer) {
+    TMProDLL* api = nullptr;
+    if (buffer == nullptr || GetCryptoAPI(api) != kOk || api == nullptr) return;
+    api->GetLastErrorMessage(BuildParamVector(*api), buffer);
+}
+
+}  // namespace vorlan
