@@ -15,6 +15,7 @@
 #include <ctime>
 #include <memory>
 
+#include "platform/calendar.h"
 #include "platform/platform.h"
 #include "platform/posix_path.h"
 
@@ -233,12 +234,8 @@ double LocalNowDays() {
     const time_t seconds = now.tv_sec;
     tm local {};
     ::localtime_r(&seconds, &local);
-    // Days from 1899-12-30 to the local civil date (proleptic Gregorian calendar).
-    const int y = local.tm_year + 1900 - (local.tm_mon < 2 ? 1 : 0);
-    const int m = local.tm_mon < 2 ? local.tm_mon + 13 : local.tm_mon + 1;
-    const long days = 365L * y + y / 4 - y / 100 + y / 400 + (153L * (m - 3) + 2) / 5 + local.tm_mday - 693900L;
-    const long ms = ((local.tm_hour * 60L + local.tm_min) * 60L + local.tm_sec) * 1000L + now.tv_nsec / 1000000L;
-    return static_cast<double>(days) + static_cast<double>(ms) / 86400000.0;
+    return static_cast<double>(DaysSince18991230(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday)) +
+           DayFraction(local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(now.tv_nsec / 1000000L));
 }
 
 std::string NativePath(const std::string& path) { return Resolve(path).path; }

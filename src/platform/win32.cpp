@@ -1,0 +1,142 @@
+// Win32 implementation of the platform layer: files, directories, environment, time.
+// Modules are in win32_module.cpp.
+#include "platform/win32_handle.h"
+
+#include <algorithm>
+
+#include "platform/calendar.h"
+#include "platform/platform.h"
+
+namespace vorlan::platform {
+
+using win32::FileHandle;
+using win32::FindHandle;
+
+std::optional<std::uint32_t> GetAttributes(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    return static_cast<std::uint32_t>(attributes);
+}
+
+bool SetAttributes(const std::string& path, std::uint32_t attributes) {
+    DWORD settable = attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive);
+    if (settable == 0) settable = FILE_ATTRIBUTE_NORMAL;
+    return ::SetFileAttributesA(path.c_str(), settable) != 0;
+}
+
+bool FileExists(const std::string& path) {
+    const auto attributes = GetAttributes(path);
+    return attributes && (*attributes & kAttrDirectory) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+    const auto attributes = GetAttributes(path);
+    return attributes && (*attributes & kAttrDirectory) != 0;
+}
+
+bool CreateDir(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+bool RemoveDir(const std::string& path) { return ::RemoveDirectoryA(path.c_str()) != 0; }
+
+bool DeleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+
+bool MoveFile(const std::string& from, const std::string& to) { return ::MoveFileA(from.c_str(), to.c_str()) != 0; }
+
+std::optional<std::int64_t> FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data {};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+    return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::vector<DirEntry> Enumerate(const std::string& pattern) {
+    std::vector<DirEntry> entries;
+    WIN32_FIND_DATAA data {};
+    FindHandle find(::FindFirstFileA(pattern.c_str(), &data));
+    if (!find.valid()) return entries;
+    do {
+        entries.push_back({data.cFileName, static_cast<std::uint32_t>(data.dwFileAttributes)});
+    } while (::FindNextFileA(find.get(), &data));
+    return entries;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return std::nullopt;
+    LARGE_INTEGER size {};
+    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > 0x7FFFFFFF) return std::nullopt;
+    std::string data;
+    data.reserve(static_cast<std::size_t>(size.QuadPart));
+    char chunk[65536];
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) return std::nullopt;
+        if (read == 0) break;
+        data.append(chunk, read);
+    }
+    return data;
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, std::size_t size) {
+    if (data == nullptr && size > 0) return false;
+    FileHandle file(
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    const char* p = static_cast<const char*>(data);
+    bool ok = true;
+    while (ok && size > 0) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+        DWORD written = 0;
+        ok = ::WriteFile(file.get(), p, chunk, &written, nullptr) && written > 0;
+        p += written;
+        size -= written;
+    }
+    ok = file.Close() && ok;
+    if (!ok) ::DeleteFileA(path.c_str());  // no half-written file stays behind
+    return ok;
+}
+
+std::string TempDirectory() {
+    std::string buffer(1024, '\0');
+    DWORD n = ::GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (n > buffer.size()) {
+        buffer.resize(n);
+        n = ::GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
+    }
+    buffer.resize(n <= buffer.size() ? n : 0);
+    return buffer;
+}
+
+std::optional<std::string> GetEnv(const std::string& name) {
+    std::string buffer(256, '\0');
+    for (;;) {
+        ::SetLastError(0);
+        const DWORD n = ::GetEnvironmentVariableA(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) {
+            if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+            return std::string();
+        }
+        if (n < buffer.size()) return buffer.substr(0, n);
+        buffer.resize(n);  // n is the size needed, with the terminating NUL
+    }
+}
+
+bool SetEnv(const std::string& name, const std::string& value) {
+    return ::SetEnvironmentVariableA(name.c_str(), value.c_str()) != 0;
+}
+
+std::uint32_t CurrentThreadId() { return ::GetCurrentThreadId(); }
+
+void YieldThread() { ::SwitchToThread(); }
+
+double LocalNowDays() {
+    SYSTEMTIME t {};
+    ::GetLocalTime(&t);
+    return static_cast<double>(DaysSince18991230(t.wYear, t.wMonth, t.wDay)) +
+           DayFraction(t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+}
+
+std::string NativePath(const std::string& path) { return path; }
+
+}  // namespace vorlan::platform
