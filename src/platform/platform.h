@@ -64,6 +64,8 @@ bool SetEnv(const std::string& name, const std::string& value);
 
 // Modules. A module name ending in ".dll" is loaded as ".so" on POSIX.
 using ModuleHandle = void*;
+// MappedModuleName: the file name the loader uses for a module name (POSIX: ".dll" -> ".so").
+std::string MappedModuleName(const std::string& name);
 // LoadModule: loads a module by path or bare name (the platform's search order applies).
 ModuleHandle LoadModule(const std::string& path);
 // FreeModule: unloads a module loaded with LoadModule.

@@ -16,13 +16,6 @@ namespace vorlan::platform {
 
 namespace {
 
-// MapModuleName: "x.dll" (any case) becomes "x.so"; other names stay as they are.
-std::string MapModuleName(const std::string& name) {
-    if (name.size() >= 4 && posix::SameTextNoCase(name.substr(name.size() - 4), ".dll"))
-        return name.substr(0, name.size() - 4) + ".so";
-    return name;
-}
-
 bool HasDirectory(const std::string& name) { return name.find_first_of("\\/") != std::string::npos; }
 
 std::string BaseName(const std::string& path) {
@@ -79,8 +72,14 @@ std::optional<FileVersion> ParseVersion(const char* text) {
 
 }  // namespace
 
+std::string MappedModuleName(const std::string& name) {
+    if (name.size() >= 4 && posix::SameTextNoCase(name.substr(name.size() - 4), ".dll"))
+        return name.substr(0, name.size() - 4) + ".so";
+    return name;
+}
+
 ModuleHandle LoadModule(const std::string& path) {
-    const std::string name = MapModuleName(path);
+    const std::string name = MappedModuleName(path);
     if (name.empty()) return nullptr;
     if (HasDirectory(name)) return OpenFile(name);
 
@@ -109,7 +108,7 @@ void FreeModule(ModuleHandle module) {
 }
 
 ModuleHandle FindLoadedModule(const std::string& name) {
-    const std::string mapped = MapModuleName(name);
+    const std::string mapped = MappedModuleName(name);
     if (mapped.empty()) return nullptr;
     if (HasDirectory(mapped)) return NoLoadHandle(posix::Resolve(mapped).path.c_str());
     LoadedSearch search{mapped, {}};

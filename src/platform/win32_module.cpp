@@ -8,6 +8,8 @@
 
 namespace vorlan::platform {
 
+std::string MappedModuleName(const std::string& name) { return name; }
+
 ModuleHandle LoadModule(const std::string& path) {
     if (path.empty()) return nullptr;
     return reinterpret_cast<ModuleHandle>(::LoadLibraryA(path.c_str()));

@@ -74,9 +74,11 @@ std::vector<std::string> SearchDirs() {
 std::string FindLibraryFile(const std::string& name) {
     if (HasDirectoryPart(name)) return name;
     const std::string hostDir = DirectoryPart(platform::HostExecutablePath());
-    if (!hostDir.empty() && platform::FileExists(hostDir + name)) return hostDir + name;
+    // Existence is checked for the file the loader will open (".so" for ".dll" on POSIX).
+    const std::string file = platform::MappedModuleName(name);
+    if (!hostDir.empty() && platform::FileExists(hostDir + file)) return hostDir + name;
     for (const auto& dir : SearchDirs())
-        if (platform::FileExists(dir + name)) return dir + name;
+        if (platform::FileExists(dir + file)) return dir + name;
     return name;
 }
 
