@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,9 @@ public:
                           const std::string& targetCertificate, const std::string& sourceCertificate);
     // ClearCash: closes every cached context of the process.
     void ClearCash();
+
+private:
+    std::mutex ownContextMutex_;  // guards the opening of OwnContext
 };
 
 // Load/unload of the binding module's process-wide state (locks, plug-in handles, cache);
