@@ -1,0 +1,116 @@
+// Several threads on one engine and on two engines: the same results as one thread, and
+// the PSELock released by an engine that still held it.
+#include <latch>
+#include <thread>
+
+#include "engine_fixture.h"
+#include "pse/pse_lock.h"
+
+namespace vorlan::test {
+namespace {
+
+// One round of operations; the results in order.
+std::vector<std::int32_t> Round(TMProWinCryptoEngine& engine) {
+    std::vector<std::int32_t> results;
+    unsigned char data[64] = "data";
+    std::int32_t size = 4;
+    unsigned char signature[64];
+    std::int32_t length = sizeof signature;
+    char signer[40] = {};
+    results.push_back(engine.EncodeData(data, &size, "A;B"));
+    results.push_back(size);
+    size = 4;
+    results.push_back(engine.DecodeData(data, &size, signer));
+    results.push_back(engine.SignData(data, 4, signature, &length, "A"));
+    results.push_back(engine.VerifyData(data, 4, signature, 3, signer));
+    results.push_back(signer[0]);
+    results.push_back(engine.EncodeData(data, &size, "A;"));
+    results.push_back(engine.GetCurrentUserUID(signer));
+    results.push_back(engine.VerifySignWOCheckValidity(data, 4, signature, 3, signer));
+    return results;
+}
+
+class EngineConcurrencyTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        Fake().SetLogging(false);
+        Fake().SetText("EncodeData", "ENCRYPTED");
+        Fake().SetText("VerifyData", "/CN=A");
+        Fake().SetText("VerifyDataIgnoreTime", "/CN=A");
+        Fake().SetText("GetCurrentUID", "/CN=A");
+        WriteFile("certs\\A.pem", "a");
+        WriteFile("certs\\B.pem", "b");  // carries the CN A: -106
+    }
+    void TearDown() override {
+        Fake().SetLogging(true);
+        EngineTest::TearDown();
+    }
+    static constexpr int kRounds = 150;
+
+    // RunTwoThreads: kRounds rounds on each of two threads, started together.
+    void RunTwoThreads(TMProWinCryptoEngine& first, TMProWinCryptoEngine& second,
+                       const std::vector<std::int32_t>& expected) {
+        std::latch start(2);
+        std::vector<int> mismatches(2, 0);
+        auto worker = [&](TMProWinCryptoEngine& engine, int index) {
+            start.arrive_and_wait();
+            for (int i = 0; i < kRounds; ++i)
+                if (Round(engine) != expected) ++mismatches[index];
+        };
+        std::thread a(worker, std::ref(first), 0);
+        std::thread b(worker, std::ref(second), 1);
+        a.join();
+        b.join();
+        EXPECT_EQ(mismatches[0], 0);
+        EXPECT_EQ(mismatches[1], 0);
+    }
+};
+
+TEST_F(EngineConcurrencyTest, OneEngineTwoThreads) {
+    const auto expected = Round(*engine_);
+    ASSERT_EQ(expected[0], -106);
+    RunTwoThreads(*engine_, *engine_, expected);
+}
+
+TEST_F(EngineConcurrencyTest, TwoEnginesTwoThreads) {
+    const auto expected = Round(*engine_);
+    TMProWinCryptoEngine other;
+    other.SetRootPath(root_);
+    ASSERT_EQ(other.SetCryptoParamValue(2, (root_ + "certs").c_str()), 0);
+    ASSERT_EQ(engine_->SetCryptoParamValue(22, "60"), 0);  // one engine reuses its context, one does not
+    RunTwoThreads(*engine_, other, expected);
+}
+
+TEST_F(EngineConcurrencyTest, FirstCallsOnAFreshEngineShareOneBinding) {
+    TMProWinCryptoEngine fresh;
+    std::latch start(2);
+    std::vector<std::int32_t> counts(2);
+    auto worker = [&](int index) {
+        start.arrive_and_wait();
+        counts[index] = fresh.GetCryptoParamNumber();
+    };
+    std::thread a(worker, 0), b(worker, 1);
+    a.join();
+    b.join();
+    EXPECT_EQ(counts[0], 26);
+    EXPECT_EQ(counts[1], 26);
+}
+
+TEST_F(EngineConcurrencyTest, DestroyingAnEngineReleasesTheLockItHolds) {
+    auto holder = std::make_unique<TMProWinCryptoEngine>();
+    PSELock().BeginWrite();  // as a remote generation step leaves it
+    holder->HoldsPSELock = true;
+    holder.reset();
+    std::int32_t result = 0;
+    std::thread other([&] {
+        unsigned char data[8] = "x";
+        std::int32_t size = 1;
+        result = engine_->EncodeData(data, &size, nullptr);  // takes the lock shared
+    });
+    other.join();
+    EXPECT_EQ(result, 0);
+}
+
+}  // namespace
+}  // namespace vorlan::test
