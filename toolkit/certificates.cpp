@@ -1,0 +1,66 @@
+// The certificates a context knows: its own, loaded ones and the certificate
+// directory; and the issuer of a CRL file.
+#include <openssl/pem.h>
+
+#include <cstring>
+
+#include "errors.h"
+#include "file_io.h"
+#include "size_limits.h"
+#include "operations.h"
+#include "subject.h"
+
+namespace vtk {
+
+void PutText(char* buffer, std::size_t cap, const std::string& text) {
+    if (buffer == nullptr) Fail(kErrArgument, "No output buffer");
+    if (text.size() + 1 > cap)
+        Fail(kErrNoRoom, "Text of " + std::to_string(text.size()) + " bytes exceeds the buffer of " + std::to_string(cap));
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+}
+
+void GetCurrentUID(Context& ctx, char* buffer) {
+    if (buffer == nullptr) Fail(kErrArgument, "No output buffer");
+    SharedCert cert = ctx.OwnCertificate();
+    PutText(buffer, kMaxUIDLength, CertUid(cert.get(), ctx.UseSerial()));
+}
+
+void GetCertificateByUID(Context& ctx, const char* subject, unsigned char* buffer, std::int32_t* length) {
+    if (subject == nullptr || buffer == nullptr || length == nullptr) Fail(kErrArgument, "GetCertificateByUID: null argument");
+    SharedCert cert = ctx.FindCertificate(subject);
+    if (!cert) throw Failure(kErrCertificateNotFound, std::string("No certificate for ") + subject);
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    if (PEM_write_bio_X509(bio.get(), cert.get()) != 1) Fail(kErrInternal, "Certificate cannot be encoded");
+    std::string pem = BioText(bio.get());
+    long long room = *length > 0 ? std::min<long long>(*length, kMaxCertificateLength) : kMaxCertificateLength;
+    if (static_cast<long long>(pem.size()) > room) Fail(kErrNoRoom, "Certificate larger than the buffer");
+    std::memcpy(buffer, pem.data(), pem.size());
+    if (static_cast<long long>(pem.size()) < room) buffer[pem.size()] = 0;
+    *length = static_cast<std::int32_t>(pem.size());
+}
+
+void LoadCertificate(Context& ctx, const unsigned char* data, std::int32_t length) {
+    if (data == nullptr || length < 1) Fail(kErrArgument, "LoadCertificate: no data");
+    SharedCert cert = ParseCertificate(std::string(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length)));
+    if (!cert) Fail(kErrCertificateFormat, "Data is not a certificate");
+    ctx.AddCertificate(cert);
+}
+
+void IncludeCertificateFile(Context& ctx, const char* file) {
+    if (file == nullptr || *file == '\0') Fail(kErrArgument, "No file given");
+    std::string path = ResolvePath(ExpandRoot(file));
+    if (!IsFile(path)) Fail(kErrFile, "Certificate file " + path + " not found");
+    SharedCert cert = CachedCertificate(path);
+    if (!cert) Fail(kErrCertificateFormat, path + " is not a certificate");
+    ctx.AddCertificate(cert);
+}
+
+void GetCRLIssuerName(Context&, const char* file, char* output) {
+    if (file == nullptr || output == nullptr) Fail(kErrArgument, "GetCRLIssuerName: null argument");
+    output[0] = '\0';
+    SharedCrl crl = CachedCrl(ResolvePath(ExpandRoot(file)));
+    if (!crl) return;  // not a CRL: empty issuer
+    PutText(output, kMaxParamValueLength, SubjectLine(X509_CRL_get_issuer(crl.get())));
+}
+
+}  // namespace vtk

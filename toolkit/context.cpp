@@ -1,0 +1,292 @@
+#include "context.h"
+
+#include <openssl/err.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <shared_mutex>
+#include <unordered_map>
+
+#include "errors.h"
+#include "file_io.h"
+#include "params.h"
+#include "pse_container.h"
+#include "subject.h"
+
+namespace vtk {
+
+namespace {
+
+std::mutex g_rootMutex;
+std::string g_root;
+
+std::string Trim(const std::string& s) {
+    std::size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
+}
+
+bool EndsWithNoCase(const std::string& s, const std::string& tail) {
+    if (s.size() < tail.size()) return false;
+    return std::equal(tail.begin(), tail.end(), s.end() - static_cast<long>(tail.size()),
+                      [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); });
+}
+
+// A missing CRL is not an error: revocation is checked where a CRL is present.
+int VerifyCallback(int ok, X509_STORE_CTX* ctx) {
+    if (!ok && X509_STORE_CTX_get_error(ctx) == X509_V_ERR_UNABLE_TO_GET_CRL) return 1;
+    return ok;
+}
+
+}  // namespace
+
+void SetRoot(const std::string& root) {
+    std::lock_guard lock(g_rootMutex);
+    g_root = root;
+}
+
+std::string ExpandRoot(const std::string& path) {
+    static const std::string kMacro = "%ZELROOT%";
+    if (path.size() < kMacro.size()) return path;
+    std::string head = path.substr(0, kMacro.size());
+    std::transform(head.begin(), head.end(), head.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    if (head != kMacro) return path;
+    std::lock_guard lock(g_rootMutex);
+    std::string rest = path.substr(kMacro.size());
+    if (!rest.empty() && (rest[0] == '\\' || rest[0] == '/')) rest.erase(0, 1);
+    return JoinPath(g_root, rest);
+}
+
+Context::Context() : params_(static_cast<std::size_t>(ParamCount())) {}
+
+void Context::SetParam(int index, const std::string& value) {
+    if (index < 0 || index >= ParamCount()) Fail(kErrParamIndex, "Parameter number " + std::to_string(index) + " out of range");
+    std::lock_guard lock(mutex_);
+    params_[static_cast<std::size_t>(index)] = value;
+}
+
+std::string Context::Param(int index) const {
+    if (index < 0 || index >= ParamCount()) return {};
+    std::lock_guard lock(mutex_);
+    return params_[static_cast<std::size_t>(index)];
+}
+
+std::string Context::PathParam(int index) const {
+    std::string v = Trim(Param(index));
+    return v.empty() ? v : ResolvePath(ExpandRoot(v));
+}
+
+bool Context::UseSerial() const {
+    std::string f = Trim(Param(kUidField));
+    std::transform(f.begin(), f.end(), f.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return f == "SN";
+}
+
+std::string Context::CaDir() const {
+    std::string d = PathParam(CaDirParam());
+    if (d.empty() && !Trim(Param(kKeyDir)).empty()) d = ResolvePath(JoinPath(PathParam(kKeyDir), "CA"));
+    return d;
+}
+
+std::string Context::CrlDir() const {
+    std::string d = PathParam(CrlDirParam());
+    if (d.empty() && !Trim(Param(kKeyDir)).empty()) d = ResolvePath(JoinPath(PathParam(kKeyDir), "CRL"));
+    return d;
+}
+
+void Context::Renew() {
+    std::lock_guard lock(mutex_);
+    ownLoaded_ = false;
+    ownCert_.reset();
+    ownKey_.reset();
+    dirScanned_ = false;
+    dirCerts_.clear();
+    stores_[0].reset();
+    stores_[1].reset();
+    LoadOwn_locked();
+}
+
+void Context::LoadOwn_locked() {
+    ownLoaded_ = true;
+    ownCertError_.clear();
+    ownKeyError_.clear();
+    auto path = [&](int i) {
+        std::string v = Trim(params_[static_cast<std::size_t>(i)]);
+        return v.empty() ? v : ResolvePath(ExpandRoot(v));
+    };
+    std::string certFile = path(kOwnCertificate);
+    if (certFile.empty()) {
+        ownCertError_ = "No own certificate file is set";
+    } else {
+        ownCert_ = CachedCertificate(certFile);
+        if (!ownCert_) ownCertError_ = "Own certificate file " + certFile + " missing or not a certificate";
+    }
+    try {
+        std::string keyFile = path(kPrivateKeyFile);
+        std::string keyDir = path(kKeyDir);
+        if (!keyFile.empty()) {
+            ownKey_ = CachedPrivateKey(keyFile, params_[kPassword]);
+            if (!ownKey_) ownKeyError_ = "Private key file " + keyFile + " missing";
+        } else if (!keyDir.empty() && HasContainer(keyDir)) {
+            ownKey_ = ContainerPrivateKey(keyDir);
+        } else {
+            ownKeyError_ = "No private key file or key container is set";
+        }
+    } catch (const Failure& f) {
+        ownKeyError_ = f.what();
+    }
+    ERR_clear_error();
+}
+
+SharedCert Context::OwnCertificate() {
+    std::lock_guard lock(mutex_);
+    if (!ownLoaded_) LoadOwn_locked();
+    if (!ownCert_) throw Failure(kErrOwnCertificate, ownCertError_);
+    return ownCert_;
+}
+
+SharedKey Context::OwnKey() {
+    std::lock_guard lock(mutex_);
+    if (!ownLoaded_) LoadOwn_locked();
+    if (!ownKey_) throw Failure(kErrPrivateKey, ownKeyError_);
+    return ownKey_;
+}
+
+SharedCert Context::FindIn_locked(const std::vector<SharedCert>& certs, const std::string& uid) const {
+    bool serial = false;
+    {
+        std::string f = Trim(params_[kUidField]);
+        std::transform(f.begin(), f.end(), f.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        serial = f == "SN";
+    }
+    for (const auto& c : certs) {
+        if (!c) continue;
+        std::string id = CertUid(c.get(), serial);
+        bool same = serial ? (id.size() == uid.size() && std::equal(id.begin(), id.end(), uid.begin(), [](unsigned char a, unsigned char b) {
+                                 return std::toupper(a) == std::toupper(b);
+                             }))
+                           : id == uid;
+        if (same) return c;
+    }
+    return nullptr;
+}
+
+void Context::ScanCertificateDir_locked() {
+    dirScanned_ = true;
+    dirCerts_.clear();
+    std::string v = Trim(params_[kCertificateDir]);
+    if (v.empty()) return;
+    std::string dir = ResolvePath(ExpandRoot(v));
+    for (const auto& file : ListFiles(dir)) {
+        if (!EndsWithNoCase(file, ".pem") && !EndsWithNoCase(file, ".cer")) continue;
+        if (auto c = CachedCertificate(file)) dirCerts_.push_back(c);
+    }
+}
+
+SharedCert Context::FindCertificate(const std::string& uid) {
+    std::lock_guard lock(mutex_);
+    if (!ownLoaded_) LoadOwn_locked();
+    if (auto c = FindIn_locked(added_, uid)) return c;
+    if (auto c = FindIn_locked({ownCert_}, uid)) return c;
+    if (!dirScanned_) ScanCertificateDir_locked();
+    if (auto c = FindIn_locked(dirCerts_, uid)) return c;
+    // Certificates may have been filed since the last scan.
+    ScanCertificateDir_locked();
+    return FindIn_locked(dirCerts_, uid);
+}
+
+void Context::AddCertificate(SharedCert cert) {
+    std::lock_guard lock(mutex_);
+    added_.insert(added_.begin(), std::move(cert));
+}
+
+SharedStore Context::TrustStore(bool checkTime) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stores_[checkTime]) return stores_[checkTime];
+    }
+    SharedStore store = BuildStore(checkTime);
+    std::lock_guard lock(mutex_);
+    if (!stores_[checkTime]) stores_[checkTime] = store;
+    return stores_[checkTime];
+}
+
+SharedStore Context::BuildStore(bool checkTime) const {
+    SharedStore store(X509_STORE_new(), X509_STORE_free);
+    if (!store) Fail(kErrInternal, "Out of memory");
+    auto addCert = [&](const std::string& file) {
+        if (auto c = CachedCertificate(file)) X509_STORE_add_cert(store.get(), c.get());
+    };
+    auto addCrl = [&](const std::string& file) {
+        if (auto c = CachedCrl(file)) X509_STORE_add_crl(store.get(), c.get());
+    };
+    std::string caDir = CaDir();
+    if (!caDir.empty())
+        for (const auto& f : ListFiles(caDir)) addCert(f);
+    if (std::string f = PathParam(kCaCertificateFile); !f.empty()) addCert(f);
+    std::string crlDir = CrlDir();
+    if (!crlDir.empty())
+        for (const auto& f : ListFiles(crlDir)) addCrl(f);
+    if (std::string f = PathParam(kCrlFile); !f.empty()) addCrl(f);
+    ERR_clear_error();  // duplicates in the store are not errors
+    unsigned long flags = X509_V_FLAG_CRL_CHECK | X509_V_FLAG_CRL_CHECK_ALL;
+    if (!checkTime) flags |= X509_V_FLAG_NO_CHECK_TIME;
+    X509_STORE_set_flags(store.get(), flags);
+    X509_STORE_set_purpose(store.get(), X509_PURPOSE_ANY);
+    X509_STORE_set_verify_cb(store.get(), VerifyCallback);
+    return store;
+}
+
+void Context::KeepTexts(const void* record, std::vector<std::unique_ptr<char[]>> texts) {
+    std::lock_guard lock(mutex_);
+    texts_[record] = std::move(texts);
+}
+
+void Context::ReleaseTexts(const void* record) {
+    std::lock_guard lock(mutex_);
+    texts_.erase(record);
+}
+
+namespace contexts {
+
+namespace {
+std::shared_mutex g_tableMutex;
+std::unordered_map<std::int32_t, std::shared_ptr<Context>>& Table() {
+    static std::unordered_map<std::int32_t, std::shared_ptr<Context>> table;
+    return table;
+}
+std::int32_t g_next = 0;  // guarded by g_tableMutex
+}  // namespace
+
+std::int32_t Open() {
+    auto ctx = std::make_shared<Context>();
+    std::unique_lock lock(g_tableMutex);
+    auto& table = Table();
+    do {
+        g_next = g_next == INT32_MAX ? 1 : g_next + 1;
+    } while (table.count(g_next) != 0);
+    table.emplace(g_next, std::move(ctx));
+    return g_next;
+}
+
+std::shared_ptr<Context> Get(std::int32_t id) {
+    std::shared_lock lock(g_tableMutex);
+    auto it = Table().find(id);
+    if (it == Table().end()) throw Failure(kErrContext, "Unknown toolkit context " + std::to_string(id));
+    return it->second;
+}
+
+bool Close(std::int32_t id) {
+    std::shared_ptr<Context> doomed;  // destroyed outside the table lock
+    std::unique_lock lock(g_tableMutex);
+    auto it = Table().find(id);
+    if (it == Table().end()) return false;
+    doomed = std::move(it->second);
+    Table().erase(it);
+    return true;
+}
+
+}  // namespace contexts
+
+}  // namespace vtk

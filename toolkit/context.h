@@ -1,0 +1,88 @@
+// A toolkit context: the parameter values, the own certificate and key, the known
+// certificates (loaded, own, certificate directory) and the trust stores built from
+// the CA and CRL directories. Contexts live in a table under 32-bit ids.
+#pragma once
+
+#include <openssl/x509_vfy.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "object_cache.h"
+#include "ossl.h"
+
+namespace vtk {
+
+using SharedStore = std::shared_ptr<X509_STORE>;
+
+class Context {
+public:
+    Context();
+
+    // SetParam / Param: a parameter value by zero-based number; SetParam throws
+    // kErrParamIndex for numbers out of range.
+    void SetParam(int index, const std::string& value);
+    std::string Param(int index) const;
+    // PathParam: a parameter naming a file or directory, resolved on disk ("" if empty).
+    std::string PathParam(int index) const;
+    // UseSerial: whether the UID field is "SN" (certificates named by serial number).
+    bool UseSerial() const;
+    // CaDir / CrlDir: the configured directories, or KEYDIR/CA and KEYDIR/CRL.
+    std::string CaDir() const;
+    std::string CrlDir() const;
+
+    // Renew: forgets loaded objects and loads the own certificate and key again.
+    void Renew();
+    // OwnCertificate / OwnKey: the context's own certificate and private key; throw
+    // kErrOwnCertificate / kErrPrivateKey with the reason when there is none.
+    SharedCert OwnCertificate();
+    SharedKey OwnKey();
+    // FindCertificate: a known certificate by subject line (or serial with SN); nullptr.
+    SharedCert FindCertificate(const std::string& uid);
+    // AddCertificate: makes a certificate known to this context (found before others).
+    void AddCertificate(SharedCert cert);
+    // TrustStore: CA certificates and CRLs of the context, with or without time checks.
+    SharedStore TrustStore(bool checkTime);
+
+    // KeepTexts: texts handed out inside a record until ReleaseTexts(record).
+    void KeepTexts(const void* record, std::vector<std::unique_ptr<char[]>> texts);
+    void ReleaseTexts(const void* record);
+
+private:
+    void LoadOwn_locked();  // caller holds mutex_
+    SharedCert FindIn_locked(const std::vector<SharedCert>& certs, const std::string& uid) const;
+    void ScanCertificateDir_locked();
+    SharedStore BuildStore(bool checkTime) const;
+
+    mutable std::mutex mutex_;
+    std::vector<std::string> params_;
+    bool ownLoaded_ = false;
+    SharedCert ownCert_;
+    SharedKey ownKey_;
+    std::string ownCertError_, ownKeyError_;
+    std::vector<SharedCert> added_;
+    bool dirScanned_ = false;
+    std::vector<SharedCert> dirCerts_;
+    SharedStore stores_[2];
+    std::map<const void*, std::vector<std::unique_ptr<char[]>>> texts_;
+};
+
+// SetRoot / ExpandRoot: the installation root, replacing a leading "%ZELRoot%" in paths.
+void SetRoot(const std::string& root);
+std::string ExpandRoot(const std::string& path);
+
+// The process-wide table of contexts.
+namespace contexts {
+// Open: a new context's id (never 0).
+std::int32_t Open();
+// Get: the context of an id; throws kErrContext for an unknown id.
+std::shared_ptr<Context> Get(std::int32_t id);
+// Close: releases a context; false for an unknown id.
+bool Close(std::int32_t id);
+}  // namespace contexts
+
+}  // namespace vtk

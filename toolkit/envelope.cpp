@@ -1,0 +1,94 @@
+// EncodeData / DecodeData: CMS EnvelopedData (DER) in the caller's buffer.
+#include <openssl/cms.h>
+#include <openssl/err.h>
+
+#include <cstring>
+#include <vector>
+
+#include "algorithms.h"
+#include "errors.h"
+#include "size_limits.h"
+#include "operations.h"
+#include "params.h"
+#include "subject.h"
+
+namespace vtk {
+
+namespace {
+
+std::vector<std::string> SplitSubjects(const char* subjects) {
+    std::vector<std::string> out;
+    if (subjects == nullptr) return out;
+    std::string all(subjects);
+    std::size_t start = 0;
+    while (start <= all.size()) {
+        std::size_t end = all.find(';', start);
+        if (end == std::string::npos) end = all.size();
+        std::string part = all.substr(start, end - start);
+        if (!part.empty()) out.push_back(part);
+        start = end + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+void EncodeData(Context& ctx, unsigned char* data, std::int32_t* length, const char* subjects) {
+    if (data == nullptr || length == nullptr || *length < 1) Fail(kErrArgument, "EncodeData: no data");
+    std::vector<SharedCert> recipients;
+    for (const auto& s : SplitSubjects(subjects)) {
+        SharedCert c = ctx.FindCertificate(s);
+        if (!c) Fail(kErrRecipient, "No certificate for recipient " + s);
+        recipients.push_back(c);
+    }
+    if (recipients.empty()) recipients.push_back(ctx.OwnCertificate());
+
+    const EVP_CIPHER* cipher = CipherFor(ctx.Param(kCipher));
+    CmsPtr cms(CMS_encrypt(nullptr, nullptr, cipher, CMS_BINARY | CMS_PARTIAL));
+    if (!cms) Fail(kErrEncrypt, "Cannot start the envelope");
+    for (const auto& c : recipients) {
+        if (CMS_add1_recipient_cert(cms.get(), c.get(), CMS_BINARY | CMS_KEY_PARAM) == nullptr)
+            Fail(kErrEncrypt, "Recipient " + SubjectLine(X509_get_subject_name(c.get())) + " refused");
+    }
+    auto in = MemBio(data, static_cast<std::size_t>(*length));
+    if (CMS_final(cms.get(), in.get(), nullptr, CMS_BINARY) != 1) Fail(kErrEncrypt, "Encryption failed");
+
+    int size = i2d_CMS_ContentInfo(cms.get(), nullptr);
+    if (size <= 0) Fail(kErrEncrypt, "Envelope cannot be encoded");
+    long long room = static_cast<long long>(*length) + static_cast<long long>(kMaxEncodeAddition) * static_cast<long long>(recipients.size());
+    if (size > room) Fail(kErrNoRoom, "Envelope of " + std::to_string(size) + " bytes exceeds the promised " + std::to_string(room));
+    // The input was consumed by CMS_final, so the envelope can go straight into the buffer.
+    unsigned char* p = data;
+    if (i2d_CMS_ContentInfo(cms.get(), &p) != size) Fail(kErrEncrypt, "Envelope cannot be encoded");
+    *length = size;
+}
+
+void DecodeData(Context& ctx, unsigned char* data, std::int32_t* length, char* subject) {
+    if (data == nullptr || length == nullptr || *length < 1) Fail(kErrArgument, "DecodeData: no data");
+    const unsigned char* p = data;
+    CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &p, *length));
+    if (!cms || OBJ_obj2nid(CMS_get0_type(cms.get())) != NID_pkcs7_enveloped) Fail(kErrDecrypt, "Data is not an envelope");
+    SharedKey key = ctx.OwnKey();
+    SharedCert cert;
+    try {
+        cert = ctx.OwnCertificate();
+    } catch (const Failure&) {
+        // Without the own certificate every recipient is tried with the key.
+    }
+    EnsureCryptoReady();
+    BioPtr out(BIO_new(BIO_s_mem()));
+    // CMS_DEBUG_DECRYPT: a failed key transport is an error, not a random content key.
+    if (CMS_decrypt(cms.get(), key.get(), cert.get(), nullptr, out.get(), CMS_BINARY | CMS_DEBUG_DECRYPT) != 1)
+        Fail(kErrDecrypt, "Envelope cannot be opened with the own key");
+    char* plain = nullptr;
+    long n = BIO_get_mem_data(out.get(), &plain);
+    if (n < 0 || n > *length) Fail(kErrNoRoom, "Decrypted data larger than the envelope");
+    if (subject != nullptr) {
+        std::string who = cert ? CertUid(cert.get(), ctx.UseSerial()) : std::string();
+        PutText(subject, kMaxUIDLength, who);
+    }
+    if (n > 0) std::memcpy(data, plain, static_cast<std::size_t>(n));
+    *length = static_cast<std::int32_t>(n);
+}
+
+}  // namespace vtk

@@ -1,0 +1,51 @@
+// Files as the toolkit sees them: paths with "\" or "/" matched without regard to
+// case (exact spelling first), whole-file reads, and writes that never leave a
+// half-written file behind.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vtk {
+
+// ResolvePath: the existing path a name refers to (each missing component replaced by
+// the first entry that differs only in case); components that do not exist keep
+// their spelling. "\" and "/" both separate components.
+std::string ResolvePath(const std::string& path);
+
+// JoinPath: a directory and a relative name ("\" or "/" separated) as one path.
+std::string JoinPath(const std::string& dir, const std::string& name);
+
+// FileStamp: what identifies one version of a file (for the parse cache).
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t mtimeNs = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// StampOf: the stamp of a regular file, nullopt when it does not exist.
+std::optional<FileStamp> StampOf(const std::string& resolved);
+
+// IsFile / IsDirectory: whether a (resolved) path names an existing file or directory.
+bool IsFile(const std::string& path);
+bool IsDirectory(const std::string& path);
+
+// ReadFile: the whole content, nullopt when it cannot be read or exceeds limit bytes.
+std::optional<std::string> ReadFile(const std::string& path, std::size_t limit = 64u << 20);
+
+// WriteFileAtomic: replaces a file with the bytes given via a temporary file and a
+// rename; mode 0600 for private material, else 0644. Creates missing parent directories.
+bool WriteFileAtomic(const std::string& path, const std::string& bytes, bool ownerOnly);
+
+// CopyFileWhole: copies one file (keeping owner-only mode when the source has it).
+bool CopyFileWhole(const std::string& from, const std::string& to);
+
+// RenameFile: renames, replacing the target.
+bool RenameFile(const std::string& from, const std::string& to);
+
+// ListFiles: regular files directly in a directory, full paths, sorted by name.
+std::vector<std::string> ListFiles(const std::string& dir);
+
+}  // namespace vtk

@@ -1,0 +1,52 @@
+// Loads Debian's GOST engine through the ENGINE interface (deprecated in OpenSSL 3
+// but the only way to this engine); built with deprecation warnings silenced.
+#include <openssl/engine.h>
+#include <openssl/err.h>
+
+#include <mutex>
+#include <string>
+
+#include "algorithms.h"
+#include "errors.h"
+
+namespace vtk {
+
+namespace {
+std::once_flag g_once;
+bool g_gost = false;
+std::string g_message;
+
+void LoadGost() {
+    ENGINE* e = ENGINE_by_id("gost");
+    if (e == nullptr) {
+        g_message = "GOST engine not found: " + OpenSslErrors();
+        return;
+    }
+    if (ENGINE_init(e) != 1) {
+        g_message = "GOST engine did not start: " + OpenSslErrors();
+        ENGINE_free(e);
+        return;
+    }
+    if (ENGINE_set_default(e, ENGINE_METHOD_ALL) != 1) {
+        g_message = "GOST engine not set as default: " + OpenSslErrors();
+        ENGINE_finish(e);
+        ENGINE_free(e);
+        return;
+    }
+    // The functional reference from ENGINE_init stays for the life of the process.
+    ENGINE_free(e);
+    g_gost = true;
+}
+}  // namespace
+
+bool EnsureCryptoReady() {
+    std::call_once(g_once, LoadGost);
+    ERR_clear_error();
+    return g_gost;
+}
+
+bool GostAvailable() { return g_gost; }
+
+std::string GostLoadMessage() { return g_message; }
+
+}  // namespace vtk

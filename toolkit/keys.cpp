@@ -1,0 +1,73 @@
+#include "keys.h"
+
+#include <openssl/obj_mac.h>
+#include <openssl/objects.h>
+#include <openssl/pem.h>
+#include <openssl/rsa.h>
+
+#include "errors.h"
+
+namespace vtk {
+
+PKeyPtr GenerateKey(KeyKind kind, int rsaBits) {
+    PKeyCtxPtr ctx;
+    if (kind == KeyKind::Gost2012_256) {
+        if (!EnsureCryptoReady()) Fail(kErrAlgorithm, "GOST keys need the GOST engine: " + GostLoadMessage());
+        ctx.reset(EVP_PKEY_CTX_new_id(NID_id_GostR3410_2012_256, nullptr));
+        if (!ctx || EVP_PKEY_keygen_init(ctx.get()) != 1 || EVP_PKEY_CTX_ctrl_str(ctx.get(), "paramset", "A") <= 0)
+            Fail(kErrKeyGeneration, "GOST key generation cannot start");
+    } else {
+        ctx.reset(EVP_PKEY_CTX_new_id(EVP_PKEY_RSA, nullptr));
+        if (!ctx || EVP_PKEY_keygen_init(ctx.get()) != 1 || EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), rsaBits) <= 0)
+            Fail(kErrKeyGeneration, "RSA key generation cannot start");
+    }
+    EVP_PKEY* raw = nullptr;
+    if (EVP_PKEY_keygen(ctx.get(), &raw) != 1) Fail(kErrKeyGeneration, "Key generation failed");
+    return PKeyPtr(raw);
+}
+
+std::string PrivateKeyPem(EVP_PKEY* key, const std::string& password) {
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    std::string pw = password;
+    int ok = pw.empty() ? PEM_write_bio_PKCS8PrivateKey(bio.get(), key, nullptr, nullptr, 0, nullptr, nullptr)
+                        : PEM_write_bio_PKCS8PrivateKey(bio.get(), key, EVP_aes_256_cbc(), pw.data(),
+                                                        static_cast<int>(pw.size()), nullptr, nullptr);
+    OPENSSL_cleanse(pw.data(), pw.size());
+    if (ok != 1) Fail(kErrKeyGeneration, "Private key cannot be encoded");
+    return BioText(bio.get());
+}
+
+std::string PublicKeyPem(EVP_PKEY* key) {
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    if (PEM_write_bio_PUBKEY(bio.get(), key) != 1) Fail(kErrInternal, "Public key cannot be encoded");
+    return BioText(bio.get());
+}
+
+std::string PublicKeyDer(EVP_PKEY* key) {
+    unsigned char* out = nullptr;
+    int n = i2d_PUBKEY(key, &out);
+    if (n <= 0) Fail(kErrInternal, "Public key cannot be encoded");
+    std::string der(reinterpret_cast<char*>(out), static_cast<std::size_t>(n));
+    OPENSSL_free(out);
+    return der;
+}
+
+PKeyPtr PublicKeyFromDer(const std::string& der) {
+    const auto* p = reinterpret_cast<const unsigned char*>(der.data());
+    return PKeyPtr(d2i_PUBKEY(nullptr, &p, static_cast<long>(der.size())));
+}
+
+bool SamePublicKey(EVP_PKEY* a, EVP_PKEY* b) {
+    if (a == nullptr || b == nullptr) return false;
+    // Comparing the encoded public parts works alike for provider and engine keys.
+    return PublicKeyDer(a) == PublicKeyDer(b);
+}
+
+std::string KeyAlgorithmName(EVP_PKEY* key) {
+    int id = EVP_PKEY_get_base_id(key);
+    if (id == EVP_PKEY_RSA) return "rsaEncryption";
+    const char* ln = OBJ_nid2ln(id);
+    return ln != nullptr ? ln : "unknown";
+}
+
+}  // namespace vtk

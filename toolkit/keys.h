@@ -1,0 +1,26 @@
+// Key pairs: generation by algorithm, PEM output (encrypted when a password is set),
+// public key comparison.
+#pragma once
+
+#include <string>
+
+#include "algorithms.h"
+#include "ossl.h"
+
+namespace vtk {
+
+// GenerateKey: a new key pair (GOST R 34.10-2012 256-bit, parameter set A, or RSA).
+PKeyPtr GenerateKey(KeyKind kind, int rsaBits);
+// PrivateKeyPem: PKCS#8 PEM of a key, encrypted with AES-256-CBC when password is set.
+std::string PrivateKeyPem(EVP_PKEY* key, const std::string& password);
+// PublicKeyPem / PublicKeyDer: the public half as SubjectPublicKeyInfo.
+std::string PublicKeyPem(EVP_PKEY* key);
+std::string PublicKeyDer(EVP_PKEY* key);
+// PublicKeyFromDer: the key of SubjectPublicKeyInfo bytes; null when malformed.
+PKeyPtr PublicKeyFromDer(const std::string& der);
+// SamePublicKey: whether two keys have the same public part.
+bool SamePublicKey(EVP_PKEY* a, EVP_PKEY* b);
+// KeyAlgorithmName: a readable name of a key's algorithm.
+std::string KeyAlgorithmName(EVP_PKEY* key);
+
+}  // namespace vtk

@@ -1,0 +1,142 @@
+#include "object_cache.h"
+
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/sha.h>
+
+#include <mutex>
+#include <unordered_map>
+
+#include "errors.h"
+#include "file_io.h"
+#include "ossl.h"
+
+namespace vtk {
+
+namespace {
+
+struct Entry {
+    FileStamp stamp;
+    std::shared_ptr<const void> object;
+};
+
+constexpr std::size_t kMaxEntries = 4096;
+
+std::mutex g_mutex;
+std::unordered_map<std::string, Entry>& Table() {
+    static std::unordered_map<std::string, Entry> table;
+    return table;
+}
+
+std::string Digest(const std::string& text) {
+    unsigned char md[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char*>(text.data()), text.size(), md);
+    return std::string(reinterpret_cast<char*>(md), sizeof md);
+}
+
+bool LooksPem(const std::string& bytes) { return bytes.find("-----BEGIN ") != std::string::npos; }
+
+int PasswordCallback(char* buf, int size, int, void* user) {
+    const auto* pw = static_cast<const std::string*>(user);
+    int n = static_cast<int>(pw->size());
+    if (n > size) return -1;
+    std::copy(pw->begin(), pw->end(), buf);
+    return n;
+}
+
+}  // namespace
+
+SharedCert ParseCertificate(const std::string& bytes) {
+    X509* x = nullptr;
+    if (LooksPem(bytes)) {
+        auto bio = MemBio(bytes.data(), bytes.size());
+        x = PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr);
+    } else {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+        x = d2i_X509(nullptr, &p, static_cast<long>(bytes.size()));
+    }
+    ERR_clear_error();
+    return x != nullptr ? SharedCert(x, X509_free) : nullptr;
+}
+
+SharedCrl ParseCrl(const std::string& bytes) {
+    X509_CRL* c = nullptr;
+    if (LooksPem(bytes)) {
+        auto bio = MemBio(bytes.data(), bytes.size());
+        c = PEM_read_bio_X509_CRL(bio.get(), nullptr, nullptr, nullptr);
+    } else {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+        c = d2i_X509_CRL(nullptr, &p, static_cast<long>(bytes.size()));
+    }
+    ERR_clear_error();
+    return c != nullptr ? SharedCrl(c, X509_CRL_free) : nullptr;
+}
+
+SharedKey ParsePrivateKey(const std::string& bytes, const std::string& password) {
+    EVP_PKEY* k = nullptr;
+    std::string pw = password;
+    if (LooksPem(bytes)) {
+        auto bio = MemBio(bytes.data(), bytes.size());
+        k = PEM_read_bio_PrivateKey(bio.get(), nullptr, PasswordCallback, &pw);
+    } else {
+        auto bio = MemBio(bytes.data(), bytes.size());
+        k = d2i_PKCS8PrivateKey_bio(bio.get(), nullptr, PasswordCallback, &pw);
+        if (k == nullptr) {
+            const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+            k = d2i_AutoPrivateKey(nullptr, &p, static_cast<long>(bytes.size()));
+        }
+    }
+    OPENSSL_cleanse(pw.data(), pw.size());
+    if (k == nullptr) Fail(kErrPrivateKey, "Private key cannot be read (wrong password or not a key)");
+    return SharedKey(k, EVP_PKEY_free);
+}
+
+std::shared_ptr<const void> CachedDerived(const std::string& kind, const std::string& path, const std::string& extra,
+                                          const std::function<std::shared_ptr<const void>(const std::string&)>& make) {
+    auto stamp = StampOf(path);
+    if (!stamp) return nullptr;
+    std::string key = kind + '\0' + path + '\0' + Digest(extra);
+    {
+        std::lock_guard lock(g_mutex);
+        auto it = Table().find(key);
+        if (it != Table().end() && it->second.stamp == *stamp) return it->second.object;
+    }
+    auto bytes = ReadFile(path);
+    if (!bytes) return nullptr;
+    std::shared_ptr<const void> object = make(*bytes);
+    // A file that changed while it was read is parsed again next time.
+    auto after = StampOf(path);
+    std::lock_guard lock(g_mutex);
+    if (Table().size() >= kMaxEntries) Table().clear();
+    if (after && *after == *stamp) Table()[key] = Entry{*stamp, object};
+    return object;
+}
+
+SharedCert CachedCertificate(const std::string& path) {
+    auto obj = CachedDerived("cert", path, {}, [](const std::string& b) -> std::shared_ptr<const void> {
+        auto c = ParseCertificate(b);
+        return c ? std::make_shared<const SharedCert>(c) : std::make_shared<const SharedCert>();
+    });
+    return obj ? *static_cast<const SharedCert*>(obj.get()) : nullptr;
+}
+
+SharedCrl CachedCrl(const std::string& path) {
+    auto obj = CachedDerived("crl", path, {}, [](const std::string& b) -> std::shared_ptr<const void> {
+        return std::make_shared<const SharedCrl>(ParseCrl(b));
+    });
+    return obj ? *static_cast<const SharedCrl*>(obj.get()) : nullptr;
+}
+
+SharedKey CachedPrivateKey(const std::string& path, const std::string& password) {
+    auto obj = CachedDerived("key", path, password, [&](const std::string& b) -> std::shared_ptr<const void> {
+        return std::make_shared<const SharedKey>(ParsePrivateKey(b, password));
+    });
+    return obj ? *static_cast<const SharedKey*>(obj.get()) : nullptr;
+}
+
+void ClearObjectCache() {
+    std::lock_guard lock(g_mutex);
+    Table().clear();
+}
+
+}  // namespace vtk

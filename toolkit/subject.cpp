@@ -1,0 +1,141 @@
+#include "subject.h"
+
+#include <openssl/asn1.h>
+#include <openssl/bn.h>
+#include <openssl/crypto.h>
+#include <openssl/err.h>
+#include <openssl/objects.h>
+
+#include "errors.h"
+
+namespace vtk {
+
+namespace {
+
+std::string TagOf(int nid) {
+    switch (nid) {
+    case NID_countryName: return "C";
+    case NID_stateOrProvinceName: return "ST";
+    case NID_localityName: return "L";
+    case NID_organizationName: return "O";
+    case NID_organizationalUnitName: return "OU";
+    case NID_commonName: return "CN";
+    case NID_pkcs9_emailAddress: return "E";
+    case NID_title: return "T";
+    default: {
+        const char* sn = OBJ_nid2sn(nid);
+        return sn != nullptr ? sn : "UNKNOWN";
+    }
+    }
+}
+
+std::string Utf8(const ASN1_STRING* s) {
+    unsigned char* out = nullptr;
+    int n = ASN1_STRING_to_UTF8(&out, s);
+    if (n < 0) return {};
+    std::string v(reinterpret_cast<char*>(out), static_cast<std::size_t>(n));
+    OPENSSL_free(out);
+    return v;
+}
+
+std::string Field(const X509_NAME* name, int nid) {
+    int i = X509_NAME_get_index_by_NID(name, nid, -1);
+    if (i < 0) return {};
+    return Utf8(X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, i)));
+}
+
+bool ValidUtf8(const std::string& s) {
+    for (std::size_t i = 0; i < s.size();) {
+        auto c = static_cast<unsigned char>(s[i]);
+        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
+// AsUtf8: the text itself when it is UTF-8, else its bytes read as Latin-1.
+std::string AsUtf8(const std::string& s) {
+    if (ValidUtf8(s)) return s;
+    std::string out;
+    for (unsigned char c : s) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// Add: one name entry. The string type is given explicitly, so the fields may be as
+// long as the engine allows (255 characters) rather than the X.520 upper bounds.
+void Add(X509_NAME* name, int nid, const std::string& value) {
+    if (value.empty()) return;
+    std::string v = AsUtf8(value);
+    int type = nid == NID_countryName ? V_ASN1_PRINTABLESTRING : nid == NID_pkcs9_emailAddress ? V_ASN1_IA5STRING : V_ASN1_UTF8STRING;
+    if (type != V_ASN1_UTF8STRING && v != value) type = V_ASN1_UTF8STRING;
+    if (X509_NAME_add_entry_by_NID(name, nid, type, reinterpret_cast<const unsigned char*>(v.data()),
+                                   static_cast<int>(v.size()), -1, 0) != 1)
+        Fail(kErrArgument, "Subject field " + TagOf(nid) + " refused");
+}
+
+}  // namespace
+
+std::string SubjectLine(const X509_NAME* name) {
+    std::string line;
+    int n = X509_NAME_entry_count(name);
+    for (int i = 0; i < n; ++i) {
+        const X509_NAME_ENTRY* e = X509_NAME_get_entry(name, i);
+        line += "/" + TagOf(OBJ_obj2nid(X509_NAME_ENTRY_get_object(e))) + "=" + Utf8(X509_NAME_ENTRY_get_data(e));
+    }
+    return line;
+}
+
+std::string SerialHex(const X509* cert) {
+    const ASN1_INTEGER* serial = X509_get0_serialNumber(cert);
+    BIGNUM* bn = ASN1_INTEGER_to_BN(serial, nullptr);
+    if (bn == nullptr) return {};
+    char* hex = BN_bn2hex(bn);
+    BN_free(bn);
+    if (hex == nullptr) return {};
+    std::string s(hex);
+    OPENSSL_free(hex);
+    return s;  // BN_bn2hex writes upper-case digits
+}
+
+std::string CertUid(const X509* cert, bool useSerial) {
+    return useSerial ? SerialHex(cert) : SubjectLine(X509_get_subject_name(cert));
+}
+
+NameFields FieldsOf(const X509_NAME* name) {
+    NameFields f;
+    f.C = Field(name, NID_countryName);
+    f.S = Field(name, NID_stateOrProvinceName);
+    f.L = Field(name, NID_localityName);
+    f.O = Field(name, NID_organizationName);
+    f.OU = Field(name, NID_organizationalUnitName);
+    f.CN = Field(name, NID_commonName);
+    f.E = Field(name, NID_pkcs9_emailAddress);
+    f.T = Field(name, NID_title);
+    return f;
+}
+
+X509NamePtr BuildName(const NameFields& f) {
+    X509NamePtr name(X509_NAME_new());
+    if (!name) Fail(kErrInternal, "Out of memory");
+    Add(name.get(), NID_countryName, f.C);
+    Add(name.get(), NID_stateOrProvinceName, f.S);
+    Add(name.get(), NID_localityName, f.L);
+    Add(name.get(), NID_organizationName, f.O);
+    Add(name.get(), NID_organizationalUnitName, f.OU);
+    Add(name.get(), NID_commonName, f.CN);
+    Add(name.get(), NID_pkcs9_emailAddress, f.E);
+    Add(name.get(), NID_title, f.T);
+    return name;
+}
+
+}  // namespace vtk
