@@ -68,6 +68,7 @@ std::optional<std::uint32_t> GetAttributes(const std::string& path) {
 bool SetAttributes(const std::string& path, std::uint32_t attributes) {
     const auto r = Resolve(path);
     if (!r.exists) return false;
+    if (S_ISDIR(r.info.st_mode)) return true;  // as on Windows, read-only does not protect a directory
     mode_t mode = r.info.st_mode & 07777;
     if (attributes & kAttrReadOnly)
         mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);

@@ -126,8 +126,11 @@ std::string ModuleFileName(ModuleHandle module) {
     link_map* map = nullptr;
     if (::dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) return {};
     if (map->l_name == nullptr || *map->l_name == '\0') return HostExecutablePath();
-    std::unique_ptr<char, decltype(&std::free)> full(::realpath(map->l_name, nullptr), &std::free);
-    return full ? std::string(full.get()) : std::string(map->l_name);
+    // Absolute, but without resolving links: the directory is the one the module was loaded from.
+    const std::string name = map->l_name;
+    if (name.front() == '/') return name;
+    std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    return cwd ? std::string(cwd.get()) + "/" + name : name;
 }
 
 std::optional<FileVersion> ModuleFileVersion(ModuleHandle module) {

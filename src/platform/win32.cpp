@@ -80,6 +80,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 bool WriteWholeFile(const std::string& path, const void* data, std::size_t size) {
     if (data == nullptr && size > 0) return false;
+    // A read-only file is never replaced (checked here too, since not every system refuses).
+    const DWORD existing = ::GetFileAttributesA(path.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) return false;
     FileHandle file(
         ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return false;

@@ -181,7 +181,8 @@ TEST(PlatformAttributes, ReadOnlyFilesAreProtectedUntilCleared) {
     EXPECT_NE(*attributes & kAttrReadOnly, 0u);
     EXPECT_EQ(*attributes & kAttrDirectory, 0u);
     EXPECT_FALSE(DeleteFile(dir / "ro.txt"));
-    EXPECT_TRUE(FileExists(dir / "ro.txt"));
+    EXPECT_FALSE(WriteWholeFile(dir / "ro.txt", "changed", 7));
+    EXPECT_EQ(ReadWholeFile(dir / "ro.txt"), "R");
 
     ASSERT_TRUE(SetAttributes(dir / "ro.txt", kAttrArchive));
     EXPECT_EQ(*GetAttributes(dir / "ro.txt") & kAttrReadOnly, 0u);
@@ -198,6 +199,11 @@ TEST(PlatformAttributes, DirectoriesAreNotFiles) {
     EXPECT_FALSE(DeleteFile(dir / "D"));
     NativeFile(dir.path(), "D/f", "f");
     EXPECT_FALSE(RemoveDir(dir / "D"));  // not empty
+    // A read-only directory still accepts new files and deletions, as on Windows.
+    ASSERT_TRUE(SetAttributes(dir / "D", kAttrReadOnly));
+    EXPECT_TRUE(WriteWholeFile(dir / "D\\g", "g", 1));
+    EXPECT_TRUE(DeleteFile(dir / "D\\g"));
+    ASSERT_TRUE(SetAttributes(dir / "D", kAttrNormal));
     ASSERT_TRUE(DeleteFile(dir / "d\\F"));
     EXPECT_TRUE(RemoveDir(dir / "d"));
     EXPECT_FALSE(DirectoryExists(dir / "D"));

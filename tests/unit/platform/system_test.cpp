@@ -19,6 +19,8 @@ TEST(PlatformEnvironment, SetAndGetRoundTripAndAbsenceIsDistinct) {
     const std::string longValue(5000, 'v');
     ASSERT_TRUE(SetEnv("VORLAN_TEST_VAR", longValue));
     EXPECT_EQ(GetEnv("VORLAN_TEST_VAR"), longValue);
+    ASSERT_TRUE(SetEnv("VORLAN_TEST_VAR", ""));
+    EXPECT_EQ(GetEnv("VORLAN_TEST_VAR"), "");
 }
 
 TEST(PlatformCalendar, DayNumbersOfKnownDates) {
