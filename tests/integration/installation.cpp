@@ -1,0 +1,87 @@
+#include "installation.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/platform.h"
+#include "support/file_utils.h"
+
+namespace vorlan::test {
+
+namespace {
+
+// The process-wide root: one per process, as the library allows.
+const std::string& ProcessRoot() {
+    static const std::string root =
+        platform::TempDirectory() + "vorlan_e2e_" + std::to_string(std::random_device{}()) + "\\";
+    return root;
+}
+
+struct RootCleanup {
+    ~RootCleanup() { DeleteDirectory(ProcessRoot(), true); }
+};
+
+}  // namespace
+
+Installation* Installation::Get(Algorithm algorithm) {
+    static RootCleanup cleanup;
+    static std::map<Algorithm, std::unique_ptr<Installation>> made;
+    auto& slot = made[algorithm];
+    if (!slot && TestPKI::Available(algorithm)) {
+        slot.reset(new Installation(algorithm));
+        slot->Build();
+    }
+    return slot.get();
+}
+
+Installation::Installation(Algorithm algorithm)
+    : algorithm_(algorithm),
+      dir_(ProcessRoot() + (algorithm == Algorithm::Gost ? "gost\\" : "rsa\\")),
+      pki_(algorithm) {}
+
+EnginePtr Installation::Open(const std::string& user, const char* lifetime) const {
+    EnginePtr engine(GetCryptObj(0));
+    VORLAN_HANDLE h = engine.get();
+    SetRootPath(h, ProcessRoot().c_str());
+    const bool gost = algorithm_ == Algorithm::Gost;
+    const std::pair<int, std::string> params[] = {
+        {1, Path(user + "\\own.pem")}, {2, Path("certs")},          {3, Path(user)},
+        {4, gost ? "RUS-GAMMAR" : "DES-EDE3-CBC"},                  {5, gost ? "R3410-R3411" : "SHA1"},
+        {7, Path(user + "\\key.pem")}, {22, lifetime},              {25, Path("CA")},
+        {26, Path("CRL")}};
+    for (const auto& [index, value] : params)
+        EXPECT_EQ(SetCryptoParamValue(h, index, value.c_str()), 0) << "parameter " << index;
+    return engine;
+}
+
+std::string Installation::Native(const std::string& relative) const { return platform::NativePath(Path(relative)); }
+
+std::string Installation::StageCertificate(const std::string& cn, long serial) const {
+    const std::string cert = Path("staging\\" + cn + "_" + std::to_string(serial) + ".pem");
+    pki_.IssueUser(cn, serial, Native("staging\\" + cn + "_" + std::to_string(serial) + ".key"), platform::NativePath(cert));
+    return cert;
+}
+
+void Installation::Build() {
+    for (const char* sub : {"certs", "CA", "staging", "USER01", "USER02", "USER03", "REVOKED", "EXPIRED"})
+        ASSERT_TRUE(CreateDirectoryPath(Path(sub))) << sub;
+    pki_.WriteCA(Native("CA\\ca.pem"));
+    struct User {
+        const char* cn;
+        long serial, from, to;
+    };
+    for (const User& u : {User{"USER01", 101, -1, 365}, User{"USER02", 102, -1, 365}, User{"USER03", 103, -1, 365},
+                          User{"REVOKED", 104, -1, 365}, User{"EXPIRED", 105, -30, -1}}) {
+        const std::string dir = Path(std::string(u.cn) + "\\");
+        pki_.IssueUser(u.cn, u.serial, platform::NativePath(dir + "key.pem"), platform::NativePath(dir + "own.pem"),
+                       u.from, u.to);
+        // Correspondents' certificates enter the certificate directory through the library.
+        ASSERT_TRUE(CopyFileWhole(dir + "own.pem", Path("staging\\in.pem")));
+        EXPECT_EQ(IncludePublicKey(Open("USER01").get(), Path("staging\\in.pem").c_str()), 0) << u.cn;
+    }
+    pki_.WriteCRL(Native("staging\\new.crl"), {104});
+    EXPECT_EQ(IncludeCRL(Open("USER01").get(), Path("staging\\new.crl").c_str()), 0);
+}
+
+}  // namespace vorlan::test

@@ -1,0 +1,43 @@
+// An installation made at test time for one algorithm: a CA, users USER01..USER03 plus a
+// revoked and an expired one, their certificates filed and the CRL installed through the
+// library's own exports; engines opened per user.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "test_pki.h"
+#include "vorlan13.h"
+
+namespace vorlan::test {
+
+// EngineHandle: an engine from GetCryptObj, released with DoneEngine.
+struct EngineDeleter {
+    void operator()(void* engine) const { DoneEngine(static_cast<VORLAN_HANDLE>(engine)); }
+};
+using EnginePtr = std::unique_ptr<std::remove_pointer_t<VORLAN_HANDLE>, EngineDeleter>;
+
+class Installation {
+public:
+    // Get: the installation of an algorithm, made on first use (null when it cannot be made).
+    static Installation* Get(Algorithm algorithm);
+    // Open: an engine configured for the user (own certificate, key, directories, algorithms).
+    EnginePtr Open(const std::string& user, const char* lifetime = "") const;
+    // Path: a path inside this installation.
+    std::string Path(const std::string& relative) const { return dir_ + relative; }
+    // Stage: writes a new certificate of cn (serial) into staging\ and returns its path.
+    std::string StageCertificate(const std::string& cn, long serial) const;
+    // Native: a path inside this installation as the operating system spells it (for OpenSSL).
+    std::string Native(const std::string& relative) const;
+    Algorithm algorithm() const { return algorithm_; }
+
+private:
+    explicit Installation(Algorithm algorithm);
+    void Build();
+    Algorithm algorithm_;
+    std::string dir_;  // ends in a backslash
+    TestPKI pki_;
+};
+
+}  // namespace vorlan::test
