@@ -77,8 +77,11 @@ void Installation::Build() {
         pki_.IssueUser(u.cn, u.serial, platform::NativePath(dir + "key.pem"), platform::NativePath(dir + "own.pem"),
                        u.from, u.to);
         // Correspondents' certificates enter the certificate directory through the library.
-        ASSERT_TRUE(CopyFileWhole(dir + "own.pem", Path("staging\\in.pem")));
-        EXPECT_EQ(IncludePublicKey(Open("USER01").get(), Path("staging\\in.pem").c_str()), 0) << u.cn;
+        // Each under a name of its own: the toolkit reads a file's subject on a context cached
+        // for that path, which a same-millisecond reuse of the name would find stale.
+        const std::string staged = Path("staging\\" + std::string(u.cn) + ".pem");
+        ASSERT_TRUE(CopyFileWhole(dir + "own.pem", staged));
+        EXPECT_EQ(IncludePublicKey(Open("USER01").get(), staged.c_str()), 0) << u.cn;
     }
     pki_.WriteCRL(Native("staging\\new.crl"), {104});
     EXPECT_EQ(IncludeCRL(Open("USER01").get(), Path("staging\\new.crl").c_str()), 0);
