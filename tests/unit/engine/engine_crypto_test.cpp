@@ -134,6 +134,7 @@ TEST_F(EngineCryptoTest, VerificationChecksArgumentsAndBoundsTheSigner) {
     EXPECT_EQ(Fake().CallCount("VerifyData") + Fake().CallCount("VerifyDataIgnoreTime"), 0);
 
     UseUIDField("SN");
+    Fake().SetResult("GetMaxUIDLength", 64);  // the toolkit's answer fits its own limit, not the caller's
     Fake().SetText("VerifyData", std::string(50, 'S').c_str());
     std::memset(signer, 'x', sizeof signer);
     EXPECT_EQ(engine_->VerifyData(buffer_, 5, signature, 3, signer), -101);

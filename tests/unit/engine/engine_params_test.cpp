@@ -180,6 +180,7 @@ TEST_F(EngineTest, CurrentUserUIDIsTheUIDFieldOfTheToolkitsAnswer) {
     UseUIDField(" SN ");
     EXPECT_EQ(engine_->GetCurrentUserUID(uid), 0);
     EXPECT_STREQ(uid, "/C=RU/CN=USER01/O=BANK");
+    Fake().SetResult("GetMaxUIDLength", 64);  // the toolkit's answer fits its own limit, not the caller's
     Fake().SetText("GetCurrentUID", std::string(45, '7').c_str());
     std::memset(uid, 'x', sizeof uid);
     EXPECT_EQ(engine_->GetCurrentUserUID(uid), -101);
