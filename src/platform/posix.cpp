@@ -187,24 +187,23 @@ bool WriteWholeFile(const std::string& path, const void* data, std::size_t size)
     if (r.exists && (S_ISDIR(r.info.st_mode) || (r.info.st_mode & S_IWUSR) == 0)) return false;
     Fd fd(::open(r.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (fd.get() < 0) return false;
+    struct stat opened {};
+    const bool regular = ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode);
     const char* p = static_cast<const char*>(data);
     std::size_t left = size;
-    while (left > 0) {
+    bool ok = true;
+    while (ok && left > 0) {
         const ssize_t n = ::write(fd.get(), p, left);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            fd.Close();
-            ::unlink(r.path.c_str());  // no half-written file stays behind
-            return false;
+        ok = n > 0;
+        if (ok) {
+            p += n;
+            left -= static_cast<std::size_t>(n);
         }
-        p += n;
-        left -= static_cast<std::size_t>(n);
     }
-    if (!fd.Close()) {
-        ::unlink(r.path.c_str());
-        return false;
-    }
-    return true;
+    ok = fd.Close() && ok;
+    if (!ok && regular) ::unlink(r.path.c_str());  // no half-written file stays behind
+    return ok;
 }
 
 std::string TempDirectory() {
