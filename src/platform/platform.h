@@ -52,13 +52,15 @@ std::vector<DirEntry> Enumerate(const std::string& pattern);
 
 // ReadWholeFile: the whole content of a file, nullopt when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
-// WriteWholeFile: creates or replaces a file with the bytes given.
+// WriteWholeFile: creates or replaces a file with the bytes given; false (and no partial
+// file) when not every byte was written; a read-only file is never replaced.
 bool WriteWholeFile(const std::string& path, const void* data, std::size_t size);
 
 // TempDirectory: the platform's temporary directory, ending in a separator.
 std::string TempDirectory();
 
 // GetEnv / SetEnv: process environment variables; an absent variable gives nullopt.
+// Names are case-sensitive on POSIX ("Path" is not "PATH"), as the system has them.
 std::optional<std::string> GetEnv(const std::string& name);
 bool SetEnv(const std::string& name, const std::string& value);
 
@@ -66,15 +68,19 @@ bool SetEnv(const std::string& name, const std::string& value);
 using ModuleHandle = void*;
 // MappedModuleName: the file name the loader uses for a module name (POSIX: ".dll" -> ".so").
 std::string MappedModuleName(const std::string& name);
-// LoadModule: loads a module by path or bare name (the platform's search order applies).
+// LoadModule: loads a module by path or bare name. Windows: the system's search order.
+// POSIX: a bare name is looked for beside the host executable, then by the system loader,
+// then in each ";"-separated directory of the "Path" variable.
 ModuleHandle LoadModule(const std::string& path);
 // FreeModule: unloads a module loaded with LoadModule.
 void FreeModule(ModuleHandle module);
-// FindLoadedModule: the handle of an already loaded module by file name, or null.
+// FindLoadedModule: the handle of an already loaded module by file name (any case), or
+// null; no reference is added.
 ModuleHandle FindLoadedModule(const std::string& name);
 // ModuleSymbol: the address of an exported symbol, or null.
 void* ModuleSymbol(ModuleHandle module, const char* name);
-// ModuleFileName: full file name of a module; a null module means the host executable.
+// ModuleFileName: full file name of a module; a null module means the host executable
+// (so a lookup of a missing module followed by this gives the host's name, as on Windows).
 std::string ModuleFileName(ModuleHandle module);
 
 struct FileVersion {
