@@ -4,6 +4,7 @@
 #include <openssl/pem.h>
 #include <openssl/sha.h>
 
+#include <chrono>
 #include <mutex>
 #include <unordered_map>
 
@@ -96,7 +97,11 @@ std::shared_ptr<const void> CachedDerived(const std::string& kind, const std::st
     auto stamp = StampOf(path);
     if (!stamp) return nullptr;
     std::string key = kind + '\0' + path + '\0' + Digest(extra);
-    {
+    // A file changed within the last two seconds may change again without a visible
+    // change of its stamp (timestamp granularity): such files are read every time.
+    auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    bool racy = now - stamp->mtimeNs < 2'000'000'000LL;
+    if (!racy) {
         std::lock_guard lock(g_mutex);
         auto it = Table().find(key);
         if (it != Table().end() && it->second.stamp == *stamp) return it->second.object;

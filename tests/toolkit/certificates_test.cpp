@@ -66,6 +66,29 @@ TEST_P(CertificatesTest, CertificatesFiledLaterAreFound) {
     EXPECT_EQ(CertByUid(ctx, Pki().SubjectLine("USER02"), &pem), 0);
 }
 
+TEST_P(CertificatesTest, ReplacedFilesAreReadAgain) {
+    std::string dir = TempDir("replace");
+    std::string own = dir + "/own.pem";
+    std::filesystem::copy_file(Pki().CertFile("USER01"), own);
+    EXPECT_EQ(Uid(OpenWith({{0, own}})), Pki().SubjectLine("USER01"));
+    std::filesystem::copy_file(Pki().CertFile("USER02"), own, std::filesystem::copy_options::overwrite_existing);
+    EXPECT_EQ(Uid(OpenWith({{0, own}})), Pki().SubjectLine("USER02"));
+    // KeysRenewal reloads a context in place.
+    mpro::Context ctx = OpenWith({{0, own}});
+    std::filesystem::copy_file(Pki().CertFile("USER03"), own, std::filesystem::copy_options::overwrite_existing);
+    EXPECT_EQ(Tk().KeysRenewal(ctx), 0);
+    EXPECT_EQ(Uid(ctx), Pki().SubjectLine("USER03"));
+}
+
+TEST_P(CertificatesTest, IncludePublicKeyMakesAFileKnown) {
+    mpro::Context ctx = Open("USER01", {{1, TempDir("none")}});
+    std::string pem;
+    EXPECT_EQ(CertByUid(ctx, Pki().SubjectLine("USER02"), &pem), -1022);
+    EXPECT_EQ(Tk().IncludePublicKey(ctx, Pki().CertFile("USER02").c_str()), 0) << LastError();
+    EXPECT_EQ(CertByUid(ctx, Pki().SubjectLine("USER02"), &pem), 0);
+    EXPECT_EQ(Tk().IncludePublicEncodeKey(ctx, "/no/such.pem"), -1017);
+}
+
 TEST_P(CertificatesTest, LoadCertificateMakesItKnown) {
     std::string dir = TempDir("empty");
     mpro::Context ctx = Open("USER01", {{1, dir}});

@@ -2,6 +2,7 @@
 #include <openssl/pem.h>
 
 #include <cstring>
+#include <fstream>
 
 #include "harness.h"
 
@@ -72,6 +73,21 @@ TEST_P(SignatureTest, AttachedRoundTripGivesDataLength) {
     EXPECT_EQ(VerifyAttached(Open("USER01"), buf, &length, &signer), 0) << LastError();
     EXPECT_EQ(length, static_cast<std::int32_t>(data.size()));
     EXPECT_EQ(signer, Pki().SubjectLine("USER02"));
+}
+
+TEST_P(SignatureTest, SignatureRemovedFromSignedFile) {
+    std::string data = "file body";
+    auto buf = SignAttached(Open("USER01"), data);
+    std::string file = TempDir("rmsig") + "/signed.bin";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(buf.data()), static_cast<std::streamsize>(buf.size()));
+    }
+    mpro::Context ctx = Open("USER01");
+    EXPECT_EQ(Tk().RemoveSignaturesFromFile(ctx, file.c_str()), 0) << LastError();
+    EXPECT_EQ(ReadAll(file), data);
+    EXPECT_EQ(Tk().RemoveSignaturesFromFile(ctx, file.c_str()), 0);
+    EXPECT_EQ(ReadAll(file), data) << "a file without signature stays as it is";
 }
 
 TEST_P(SignatureTest, TamperingIsRejected) {
