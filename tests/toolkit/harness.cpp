@@ -35,12 +35,25 @@ Plugin& Plug0() {
     return p;
 }
 
+namespace {
+// Directories made by the tests, removed when the test program ends.
+struct TempDirs {
+    std::vector<std::string> dirs;
+    ~TempDirs() {
+        std::error_code ec;
+        for (const auto& d : dirs) std::filesystem::remove_all(d, ec);
+    }
+};
+}  // namespace
+
 std::string TempDir(const std::string& tag) {
+    static TempDirs made;
     static int counter = 0;
     auto dir = std::filesystem::temp_directory_path() /
                ("vorlan_tk_" + std::to_string(::getpid()) + "_" + tag + "_" + std::to_string(counter++));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
+    made.dirs.push_back(dir.string());
     return dir.string();
 }
 
