@@ -187,6 +187,7 @@ TEST_P(SignatureTest, PromisesHoldForLargestSubjects) {
     ASSERT_GT(signedRecord.size(), record.size());
     EXPECT_LE(signedRecord.size() - record.size(), static_cast<std::size_t>(Tk().GetMaxSignatureLength()));
     EXPECT_LE(Base64Length(signedRecord.size()), 16904u);
+    RecordProperty("attached_addition_bytes", static_cast<int>(signedRecord.size() - record.size()));
     std::int32_t length = 0;
     EXPECT_EQ(VerifyAttached(ctx, signedRecord, &length), 0) << LastError();
 
