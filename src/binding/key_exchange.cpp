@@ -47,10 +47,14 @@ public:
     void Commit() { committed_ = true; }
     ~Rollback() {
         if (committed_) return;
-        for (const auto& name : created_) DeleteIfExists(name);
-        for (const auto& [current, backup] : renamed_) {
-            DeleteIfExists(current);
-            platform::MoveFile(backup, current);
+        try {
+            for (const auto& name : created_) DeleteIfExists(name);
+            for (const auto& [current, backup] : renamed_) {
+                DeleteIfExists(current);
+                platform::MoveFile(backup, current);
+            }
+        } catch (...) {
+            // Runs while a failure unwinds: whatever could not be put back stays as ".old".
         }
     }
 

@@ -139,6 +139,23 @@ TEST_F(PluginLoading, FileVersionAboveFirstReleaseLetsThreadsIn) {
     EXPECT_EQ(ConcurrencyOf(*binding_, *fake_), reentrant ? 2 : 1);
 }
 
+TEST_F(PluginLoading, ThreadsSharingABindingOpenOneParamNameContext) {
+    const std::string variant = FakeVariant();
+    if (variant != "v1001" && variant != "v1100") GTEST_SKIP();
+    fake_->SetRendezvous("InitCrypto", 2, 300);  // both threads would be inside at once
+    std::latch start(2);
+    auto work = [&] {
+        char name[64];
+        start.arrive_and_wait();
+        EXPECT_EQ(binding_->GetCryptoParamName(1, name), 0);
+    };
+    std::thread a(work), b(work);
+    a.join();
+    b.join();
+    EXPECT_EQ(fake_->CallCount("InitCrypto"), 1);
+    EXPECT_EQ(fake_->CallCount("GetCryptoParamName"), 2);
+}
+
 TEST_F(PluginLoading, VariantZeroIsSerialisedWhateverItsVersion) {
     const std::string variant = FakeVariant();
     if (variant != "v1001" && variant != "complete") GTEST_SKIP();
