@@ -3,15 +3,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <latch>
 #include <set>
 #include <thread>
 
+#include "gate.h"
 #include "mock_engine.h"
 
 namespace {
 
 using ::testing::Return;
+using vorlan::testing::Gate;
 using vorlan::testing::MockEngine;
 
 TEST(Engines, EveryGetCryptObjGivesANewEngineWhateverItsArgument) {
@@ -49,21 +50,21 @@ TEST(Engines, DoneEngineDuringACallDestroysTheEngineWhenTheCallReturns) {
     MockEngine* engine = owned.get();
     VORLAN_HANDLE handle = vorlan::exports::AdoptEngine(std::move(owned));
 
-    std::latch inCall(1), released(1);
+    Gate inCall, released;
     bool destroyed = false;
     EXPECT_CALL(*engine, Destroyed()).WillOnce([&] { destroyed = true; });
     EXPECT_CALL(*engine, GetMaxUIDLength()).WillOnce([&] {
-        inCall.count_down();
-        released.wait();
+        inCall.Open();
+        released.Wait();
         return 40;  // the engine is still intact here
     });
     std::int32_t result = 0;
     std::thread caller([&] { result = GetMaxUIDLength(handle); });
-    inCall.wait();
+    inCall.Wait();
     DoneEngine(handle);
     EXPECT_FALSE(destroyed);
     EXPECT_EQ(GetMaxUIDLength(handle), -1);  // already gone for new calls
-    released.count_down();
+    released.Open();
     caller.join();
     EXPECT_EQ(result, 40);
     EXPECT_TRUE(destroyed);

@@ -3,11 +3,11 @@
 
 #include <array>
 #include <atomic>
-#include <barrier>
 #include <thread>
 #include <vector>
 
 #include "exports/handle_set.h"
+#include "gate.h"
 #include "vorlan13.h"
 
 namespace {
@@ -21,12 +21,12 @@ TEST(Threads, CallsRacingWithCreationAndDestructionNeverCrash) {
 
     std::array<std::atomic<VORLAN_HANDLE>, kSlots> slots{};
     std::atomic<int> unexpected{0};
-    std::barrier start(kMakers + kCallers);
+    vorlan::testing::Gate start;
     std::vector<std::thread> threads;
 
     for (int m = 0; m < kMakers; ++m) {
         threads.emplace_back([&, m] {
-            start.arrive_and_wait();
+            start.Wait();
             for (int round = 0; round < kRounds; ++round) {
                 auto& slot = slots[(round * kMakers + m) % kSlots];
                 VORLAN_HANDLE fresh = GetCryptObj(round);
@@ -37,7 +37,7 @@ TEST(Threads, CallsRacingWithCreationAndDestructionNeverCrash) {
     }
     for (int c = 0; c < kCallers; ++c) {
         threads.emplace_back([&, c] {
-            start.arrive_and_wait();
+            start.Wait();
             for (int round = 0; round < kRounds * 4; ++round) {
                 VORLAN_HANDLE handle = slots[(round + c) % kSlots].load();
                 // Live: the base answers; destroyed meanwhile: the error result. Nothing else.
@@ -50,6 +50,7 @@ TEST(Threads, CallsRacingWithCreationAndDestructionNeverCrash) {
             }
         });
     }
+    start.Open();
     for (auto& t : threads) t.join();
     for (auto& slot : slots) DoneEngine(slot.exchange(nullptr));
 
