@@ -9,6 +9,7 @@
 
 #include "exports/export_probe.h"
 #include "host_checks.h"
+#include "plugin_order.h"
 
 using host::Check;
 using vorlan::probe::ExportRow;
@@ -128,7 +129,12 @@ void CheckRootPath(HMODULE module) {
 
 }  // namespace
 
-int main() {
+// windows_host [test plug-in, relative to the host's directory]
+// windows_host --plugin-order <root> <expected directory>   (the child of the order check)
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--plugin-order")
+        return host::RunPluginOrderChild(HostDirectory(), argv[2], argv[3]);
+
     const std::string path = HostDirectory() + "vorlan13.dll";
     host::Section("load " + path);
     HMODULE module = LoadLibraryA(path.c_str());
@@ -139,6 +145,7 @@ int main() {
     CheckErrorResults(addresses, nullptr, "a null handle", 100);
     CheckEngines(module, addresses);
     CheckRootPath(module);
+    if (argc == 2) host::CheckPluginSearchOrder(HostDirectory(), HostDirectory() + argv[1]);
 
     FreeLibrary(module);
     std::printf("%s: %d failed check(s)\n", host::Failures() == 0 ? "PASSED" : "FAILED", host::Failures());
