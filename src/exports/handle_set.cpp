@@ -1,7 +1,6 @@
 #include "exports/handle_set.h"
 
 #include <mutex>
-#include <new>
 #include <shared_mutex>
 #include <unordered_map>
 
@@ -11,15 +10,17 @@ namespace {
 struct HandleSet {
     std::shared_mutex lock;
     std::unordered_map<const void*, EngineRef> engines;
+
+    // At unload the engines the host did not destroy are left alive, on purpose: their
+    // destructors would reach modules that are already gone.
+    ~HandleSet() {
+        for (auto& entry : engines) static_cast<void>(std::make_unique<EngineRef>(std::move(entry.second)).release());
+    }
 };
 
-// The set is built on first use and never destroyed: engines the host did not destroy
-// stay alive through unload, and an export called from another module's exit code
-// still finds a valid (if empty) set.
 HandleSet& Set() {
-    alignas(HandleSet) static unsigned char storage[sizeof(HandleSet)];
-    static HandleSet* set = ::new (storage) HandleSet();
-    return *set;
+    static HandleSet set;
+    return set;
 }
 
 }  // namespace

@@ -2,11 +2,8 @@
 // created once when the library is loaded, before any export can run, and released in
 // the reverse order when it is unloaded. Engines the host did not destroy are left alone.
 #include "binding/mpro_dll.h"
-#include "support/zel_root.h"
-#if __has_include("pse/pse_lock.h")
 #include "pse/pse_lock.h"
-#define VORLAN_HAVE_PSE_MODULE 1
-#endif
+#include "support/zel_root.h"
 
 namespace vorlan::exports {
 namespace {
@@ -16,14 +13,10 @@ public:
     LibraryLifetime() {
         ZELRootModuleLoad();   // the empty list of search directories
         BindingModuleLoad();   // toolkit and load locks, plug-in handles, context cache
-#ifdef VORLAN_HAVE_PSE_MODULE
         PSEModuleLoad();       // the lock between key-set changes and cryptographic work
-#endif
     }
     ~LibraryLifetime() {
-#ifdef VORLAN_HAVE_PSE_MODULE
         PSEModuleUnload();
-#endif
         BindingModuleUnload();  // closes cached contexts, unloads the plug-ins it loaded
         ZELRootModuleUnload();  // frees the search list, clears the root
     }
