@@ -26,10 +26,21 @@ std::function<double()>& ClockHook() {
     return *hook;
 }
 
+char FoldCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// SameKey: keys compared as ANSI texts without regard to case, without copying them
+// (this runs on every toolkit call).
+bool SameKey(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i] && FoldCase(a[i]) != FoldCase(b[i])) return false;
+    return true;
+}
+
 std::vector<CacheEntry>::iterator FindEntry_locked(const std::string& key) {
     auto& cache = Cache();
     for (auto it = cache.begin(); it != cache.end(); ++it)
-        if (SameTextAscii(it->first, key)) return it;
+        if (SameKey(it->first, key)) return it;
     return cache.end();
 }
 
@@ -56,6 +67,9 @@ TMesProCashNode::~TMesProCashNode() {
 std::string ContextKey(const ParamVector& v, std::int32_t paramNumber) {
     std::string key;
     const std::size_t count = paramNumber > 1 ? std::min(v.size(), static_cast<std::size_t>(paramNumber - 1)) : 0;
+    std::size_t size = 0;
+    for (std::size_t i = 0; i < count; ++i) size += v[i].size();
+    key.reserve(size);
     for (std::size_t i = 0; i < count; ++i) key += v[i];
     if (key.empty()) key = "UnknownParamNode";
     return key;
