@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <latch>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "support/errors.h"
 #include "support/rwsync.h"
-#include "wait_until.h"
+#include "thread_sync.h"
 
 namespace vorlan {
 namespace {
@@ -19,7 +18,7 @@ using test::WaitUntil;
 
 // A latch of one: a door the test opens once.
 struct Gate {
-    std::latch latch{1};
+    test::Latch latch{1};
     void Open() { latch.count_down(); }
     void Pass() { latch.wait(); }
 };
@@ -31,20 +30,21 @@ struct HeldReader {
 };
 
 void StartReaders(TRWCriticalSection& lock, std::vector<HeldReader>& readers, int n, std::atomic<int>& inside) {
-    std::latch in(n);
+    // Shared: a reader may still be inside count_down when the waiter returns.
+    auto in = std::make_shared<test::Latch>(n);
     for (int i = 0; i < n; ++i) {
         readers.emplace_back();
         Gate* gate = readers.back().release.get();
-        readers.back().thread = std::thread([&lock, &inside, &in, gate] {
+        readers.back().thread = std::thread([&lock, &inside, in, gate] {
             lock.BeginRead();
             ++inside;
-            in.count_down();
+            in->count_down();
             gate->Pass();
             --inside;
             lock.EndRead();
         });
     }
-    in.wait();
+    in->wait();
 }
 
 void ReleaseAll(std::vector<HeldReader>& readers) {
@@ -186,7 +186,7 @@ TEST(RWCriticalSection, NestedReadPassesWhileWriterWaits) {
     std::atomic<bool> nestedDone{false};
     std::atomic<bool> writerInDuringNested{false};
     Gate writerRequested;
-    std::latch readerIn(1);
+    test::Latch readerIn(1);
     std::thread reader([&] {
         lock.BeginRead();
         readerIn.count_down();

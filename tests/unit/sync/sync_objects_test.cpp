@@ -3,14 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <barrier>
-#include <latch>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "support/rwsync.h"
-#include "wait_until.h"
+#include "thread_sync.h"
 
 namespace vorlan {
 namespace {
@@ -43,7 +41,7 @@ TEST(CriticalSection, SerialisesCountersThroughAcquireAndRelease) {
     long counter = 0;  // plain on purpose: the section is the only protection
     constexpr int kThreads = 4;
     constexpr int kRounds = 20000;
-    std::barrier start(kThreads);
+    test::Latch start(kThreads);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&] {
@@ -80,7 +78,7 @@ TEST(SyncExceptStr, ReadersNeverSeeTornText) {
     std::atomic<bool> stop{false};
     std::atomic<int> torn{0};
     std::atomic<long> reads{0};
-    std::barrier start(kReaders + 1);
+    test::Latch start(kReaders + 1);
     std::vector<std::thread> readers;
     for (int r = 0; r < kReaders; ++r) {
         readers.emplace_back([&] {
@@ -143,7 +141,7 @@ struct SharedPair {
 void RunMixedLoad(SharedPair& pair, bool upgrades) {
     constexpr int kThreads = 4;
     constexpr int kRounds = 3000;
-    std::barrier start(kThreads);
+    test::Latch start(kThreads);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
