@@ -46,7 +46,8 @@ TEST(Threads, CallsRacingWithCreationAndDestructionNeverCrash) {
                 const int32_t sign = SignFile(handle, round);
                 if (sign != -1 && sign != -102) ++unexpected;
                 if (GetMaxFilePathLength(handle) != 255) ++unexpected;
-                SetTMRequestFunc(handle, nullptr);
+                const int32_t hash = HashData(handle, 1, 2, 3, 4, round);
+                if (hash != -1 && hash != -102) ++unexpected;
             }
         });
     }
