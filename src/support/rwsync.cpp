@@ -136,7 +136,6 @@ void TRWCriticalSection::EndRead() {
     // The writer's own reads are not recorded while it writes.
     if (Writing.load(std::memory_order_acquire) && writerThread_.load(std::memory_order_relaxed) == self) return;
     bool found = false;
-    bool signal = false;
     {
         TableGuardHold guard(TableGuard, self);
         if (ThreadEntry* entry = FindEntry_locked(self)) {
@@ -148,13 +147,15 @@ void TRWCriticalSection::EndRead() {
                 freed = true;
             }
             --Count;
-            signal = Count == 0 ||
-                     (freed && WriteRequester != 0 && OnlyThreadHoldsReads_locked(WriteRequester));
+            // Signalled before TableGuard is released: a writer that then finds the table
+            // empty (say, to destroy the lock) never races with this thread's last step.
+            if (Count == 0 || (freed && WriteRequester != 0 && OnlyThreadHoldsReads_locked(WriteRequester))) {
+                SetEvent();
+            }
         }
     }
     // A thread without a read leaves table and counters untouched.
     if (!found) AssertionFailure(kUnit, 191);
-    if (signal) SetEvent();
 }
 
 void TRWCriticalSection::BeginWrite() {

@@ -314,5 +314,22 @@ TEST(RWCriticalSection, DestructionWaitsForReader) {
     destroyer.join();
 }
 
+// The lock is destroyed while its last reader is still leaving: the destructor must not
+// finish before that reader has stopped touching the object (shows under ASan/TSan).
+TEST(RWCriticalSection, DestructionRacingLastEndReadIsSafe) {
+    for (int round = 0; round < 300; ++round) {
+        auto lock = std::make_unique<TRWCriticalSection>();
+        test::Latch reading(1);
+        std::thread reader([&reading, raw = lock.get()] {
+            raw->BeginRead();
+            reading.count_down();
+            raw->EndRead();
+        });
+        reading.wait();
+        lock.reset();
+        reader.join();
+    }
+}
+
 }  // namespace
 }  // namespace vorlan
