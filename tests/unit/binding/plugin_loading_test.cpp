@@ -1,6 +1,5 @@
 // Loading and resolution of the plug-in per variant, completeness, and the serialisation
 // decision taken from the plug-in's file version.
-#include <latch>
 #include <thread>
 
 #include "binding/binding_state.h"
@@ -117,10 +116,10 @@ std::int32_t ConcurrencyOf(TMProDLL& binding, FakeToolkit& fake) {
     EXPECT_EQ(binding.EncodeData(v, nullptr, &length, "warm"), 0);
     fake.Reset();
     fake.SetRendezvous("EncodeData", 2, 500);
-    std::latch start(2);
+    StartLine start(2);
     auto work = [&] {
         std::int32_t n = 0;
-        start.arrive_and_wait();
+        start.ArriveAndWait();
         binding.EncodeData(v, nullptr, &n, "A");
     };
     std::thread a(work), b(work);
@@ -143,10 +142,10 @@ TEST_F(PluginLoading, ThreadsSharingABindingOpenOneParamNameContext) {
     const std::string variant = FakeVariant();
     if (variant != "v1001" && variant != "v1100") GTEST_SKIP();
     fake_->SetRendezvous("InitCrypto", 2, 300);  // both threads would be inside at once
-    std::latch start(2);
+    StartLine start(2);
     auto work = [&] {
         char name[64];
-        start.arrive_and_wait();
+        start.ArriveAndWait();
         EXPECT_EQ(binding_->GetCryptoParamName(1, name), 0);
     };
     std::thread a(work), b(work);
