@@ -76,7 +76,11 @@ std::string ConvertCertDate(const std::string& text) {
     const auto day = ParseDecimal(dayText);
     if (!day) throw EConvertError("'" + dayText + "' is not a valid integer value");
 
-    auto twoDigits = [](std::int32_t n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+    auto twoDigits = [](std::int32_t n) {
+        std::string digits = std::to_string(n);
+        if (n < 10) digits.insert(digits.begin(), '0');
+        return digits;
+    };
     return twoDigits(*day) + "-" + twoDigits(month) + "-" + Copy(text, 19, 2) + " " + Copy(text, 8, 8);
 }
 
