@@ -1,6 +1,7 @@
 // Several threads on one engine and on two engines: the same results as one thread, and
 // the PSELock released by an engine that still held it.
-#include <latch>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "engine_fixture.h"
@@ -8,6 +9,22 @@
 
 namespace vorlan::test {
 namespace {
+
+// Gate: threads wait until all have arrived (std::latch can hang under Wine).
+class Gate {
+public:
+    explicit Gate(int count) : count_(count) {}
+    void ArriveAndWait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (--count_ == 0) cv_.notify_all();
+        cv_.wait(lock, [this] { return count_ == 0; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    int count_;
+};
 
 // One round of operations; the results in order.
 std::vector<std::int32_t> Round(TMProWinCryptoEngine& engine) {
@@ -51,10 +68,10 @@ protected:
     // RunTwoThreads: kRounds rounds on each of two threads, started together.
     void RunTwoThreads(TMProWinCryptoEngine& first, TMProWinCryptoEngine& second,
                        const std::vector<std::int32_t>& expected) {
-        std::latch start(2);
+        Gate start(2);
         std::vector<int> mismatches(2, 0);
         auto worker = [&](TMProWinCryptoEngine& engine, int index) {
-            start.arrive_and_wait();
+            start.ArriveAndWait();
             for (int i = 0; i < kRounds; ++i)
                 if (Round(engine) != expected) ++mismatches[index];
         };
@@ -84,10 +101,10 @@ TEST_F(EngineConcurrencyTest, TwoEnginesTwoThreads) {
 
 TEST_F(EngineConcurrencyTest, FirstCallsOnAFreshEngineShareOneBinding) {
     TMProWinCryptoEngine fresh;
-    std::latch start(2);
+    Gate start(2);
     std::vector<std::int32_t> counts(2);
     auto worker = [&](int index) {
-        start.arrive_and_wait();
+        start.ArriveAndWait();
         counts[index] = fresh.GetCryptoParamNumber();
     };
     std::thread a(worker, 0), b(worker, 1);
