@@ -18,16 +18,27 @@ const std::string& ProcessRoot() {
     return root;
 }
 
-struct RootCleanup {
-    ~RootCleanup() { DeleteDirectory(ProcessRoot(), true); }
+std::map<Algorithm, std::unique_ptr<Installation>>& Made() {
+    static std::map<Algorithm, std::unique_ptr<Installation>> made;
+    return made;
+}
+
+// Installations go before the process exits: OpenSSL cleans itself up at exit, and their
+// keys must be freed before that.
+class InstallationsEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override {
+        Made().clear();
+        DeleteDirectory(ProcessRoot(), true);
+    }
 };
+
+const auto* const kInstallations = ::testing::AddGlobalTestEnvironment(std::make_unique<InstallationsEnvironment>().release());
 
 }  // namespace
 
 Installation* Installation::Get(Algorithm algorithm) {
-    static RootCleanup cleanup;
-    static std::map<Algorithm, std::unique_ptr<Installation>> made;
-    auto& slot = made[algorithm];
+    auto& slot = Made()[algorithm];
     if (!slot && TestPKI::Available(algorithm)) {
         slot.reset(new Installation(algorithm));
         slot->Build();

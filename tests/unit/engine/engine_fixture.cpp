@@ -34,7 +34,7 @@ public:
     }
 };
 
-const auto* const kModules = ::testing::AddGlobalTestEnvironment(new ModulesEnvironment);
+const auto* const kModules = ::testing::AddGlobalTestEnvironment(std::make_unique<ModulesEnvironment>().release());
 
 }  // namespace
 
