@@ -29,6 +29,7 @@ std::int32_t TMPro1CryptoEngine::InternalIncludePublicKey(const std::string& tar
         if (code != kOk) return code;
         // The UID comes from the certificate and becomes a file name in the target directory.
         if (!IsSafeUID(uid)) return kUIDError;
+        ForgetSubjects();
         const std::string base = targetDir + uid;
         const std::string backup = base + "." + FormatNumber3(NextNumberedExtension(targetDir, uid));
         const std::string current = base + ".pem";
@@ -77,6 +78,7 @@ std::int32_t TMPro1CryptoEngine::UpdateCertificateCash(const char* uid) {
 }
 
 void TMPro1CryptoEngine::ClearCash() {
+    ForgetSubjects();
     TMProDLL* api = nullptr;
     if (GetCryptoAPI(api) == kOk && api != nullptr) api->ClearCash();
 }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -81,7 +82,7 @@ public:
                             std::int32_t signatureLength, char* signer) override;
     // IncludePublicKey: moves a certificate file into the certificate directory under its UID.
     std::int32_t IncludePublicKey(const char* fileName) override;
-    // ClearCash: drops the toolkit's cached contexts.
+    // ClearCash: drops the toolkit's cached contexts and the engine's remembered subjects.
     void ClearCash() override;
     // UpdateCertificateCash: makes sure the toolkit knows the certificate of a UID.
     std::int32_t UpdateCertificateCash(const char* uid) override;
@@ -136,6 +137,11 @@ public:
     std::int32_t GetCertSubjectByFile(const std::string& file, const std::string& field, std::string& subject);
     // GetCertUIDByFile: the field's value of that subject (the whole subject for "SN").
     std::int32_t GetCertUIDByFile(const std::string& file, const std::string& field, std::string& uid);
+    // CertSubjectOfFiled: GetCertSubjectByFile for a file of the certificate directory, remembered
+    // for the context lifetime (parameter 22) while the file keeps its size; not remembered for 0.
+    std::int32_t CertSubjectOfFiled(const std::string& file, const std::string& field, std::string& subject);
+    // ForgetSubjects: drops the remembered subjects (the certificate directory changed).
+    void ForgetSubjects();
     // ReadSubjectFromCert: subject line of the certificate filed under uid (checked against it).
     std::int32_t ReadSubjectFromCert(const std::string& uid, std::string& subject);
     // InternalIncludePublicKey: files a certificate under its UID in targetDir, keeping backups.
@@ -173,6 +179,14 @@ private:
     std::int32_t BindingState(TMProDLL* api) const;
     // ToolkitSize: one of the toolkit's size queries; 0 when the plug-in is unusable.
     std::int32_t ToolkitSize(mpro::FnGetMax ToolkitFunctions::*query, std::int32_t unusable = 0);
+
+    struct RememberedSubject {
+        std::string subject;
+        std::int64_t fileSize = 0;
+        double readAt = 0;  // local time in days
+    };
+    std::mutex subjectsMutex_;                              // guards subjects_
+    std::map<std::string, RememberedSubject> subjects_;     // key: file + NUL + field
 };
 
 }  // namespace vorlan

@@ -1,10 +1,13 @@
 // TMPro1CryptoEngine: UIDs of the current user and of correspondents, and the subject
 // lines of the certificates filed under them.
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "engine/mpro1_engine.h"
 #include "engine/subject_utils.h"
+#include "platform/platform.h"
 #include "support/errors.h"
 
 namespace vorlan {
@@ -56,6 +59,52 @@ std::int32_t TMPro1CryptoEngine::GetCertUIDByFile(const std::string& file, const
     return code;
 }
 
+namespace {
+
+// ContextLifetime: parameter 22 as the context cache reads it: a whole decimal number of
+// seconds; empty, malformed or negative values give 0.
+std::int32_t ContextLifetime(const std::string& text) {
+    std::int32_t seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (error != std::errc() || end != text.data() + text.size() || seconds < 0) return 0;
+    return seconds;
+}
+
+constexpr double kDaysPerSecond = 1.1574e-5;
+
+}  // namespace
+
+std::int32_t TMPro1CryptoEngine::CertSubjectOfFiled(const std::string& file, const std::string& field,
+                                                    std::string& subject) {
+    const std::int32_t lifetime = ContextLifetime(ParamValue(22));
+    if (lifetime == 0) return GetCertSubjectByFile(file, field, subject);
+    // Asking the toolkit opens a context for the file; within the lifetime the answer is kept,
+    // as the toolkit keeps the certificates of a cached context.
+    const auto size = platform::FileSize(file);
+    const double now = platform::LocalNowDays();
+    const std::string key = file + '\0' + field;
+    {
+        std::lock_guard<std::mutex> guard(subjectsMutex_);
+        const auto it = subjects_.find(key);
+        if (it != subjects_.end() && size && it->second.fileSize == *size &&
+            std::abs(now - it->second.readAt) <= lifetime * kDaysPerSecond) {
+            subject = it->second.subject;
+            return kOk;
+        }
+    }
+    const std::int32_t code = GetCertSubjectByFile(file, field, subject);
+    if (code == kOk && size) {
+        std::lock_guard<std::mutex> guard(subjectsMutex_);
+        subjects_[key] = RememberedSubject{subject, *size, now};
+    }
+    return code;
+}
+
+void TMPro1CryptoEngine::ForgetSubjects() {
+    std::lock_guard<std::mutex> guard(subjectsMutex_);
+    subjects_.clear();
+}
+
 std::int32_t TMPro1CryptoEngine::ReadSubjectFromCert(const std::string& uid, std::string& subject) {
     subject.clear();
     TMProDLL* api = nullptr;
@@ -72,7 +121,7 @@ std::int32_t TMPro1CryptoEngine::ReadSubjectFromCert(const std::string& uid, std
         const std::string file = FindCertificateFile(uid);
         if (file.empty()) return kCertificateNotFound;
         std::string found;
-        const std::int32_t result = GetCertSubjectByFile(file, field, found);
+        const std::int32_t result = CertSubjectOfFiled(file, field, found);
         if (result != kOk) return result;
         if (ExtractSubjectComponent(found, "/" + field + "=") != uid) return kFileMismatchUID;
         subject = found;

@@ -69,6 +69,24 @@ TEST_F(EngineCryptoTest, RecipientErrorsStopBeforeTheToolkit) {
     EXPECT_STREQ(reinterpret_cast<char*>(buffer_), "plain");
 }
 
+TEST_F(EngineCryptoTest, SubjectsAreRememberedForTheContextLifetimeOnly) {
+    Fake().SetText("GetCurrentUID", "/CN=A");
+    WriteFile("certs\\A.pem", "a");
+    EXPECT_EQ(EncodeFor("A"), 0);
+    EXPECT_EQ(EncodeFor("A"), 0);
+    EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 2) << "lifetime 0: read every time";
+    ASSERT_EQ(engine_->SetCryptoParamValue(22, "60"), 0);
+    EXPECT_EQ(EncodeFor("A"), 0);
+    EXPECT_EQ(EncodeFor("A;A"), 0);
+    EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 3) << "lifetime 60: read once";
+    WriteFile("certs\\A.pem", "a renewed");
+    EXPECT_EQ(EncodeFor("A"), 0);
+    EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 4) << "a file of another size is read again";
+    engine_->ClearCash();
+    EXPECT_EQ(EncodeFor("A"), 0);
+    EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 5) << "ClearCash forgets";
+}
+
 TEST_F(EngineCryptoTest, BadArgumentsAndToolkitResults) {
     std::int32_t size = 0;
     char out[64];
