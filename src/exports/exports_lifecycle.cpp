@@ -4,6 +4,7 @@
 
 #include "engine/engine_factory.h"
 #include "exports/export_call.h"
+#include "exports/library_lifetime.h"
 #include "platform/ansi_text.h"
 #include "support/zel_root.h"
 #include "vorlan13.h"
@@ -21,6 +22,7 @@ extern "C" {
 
 VORLAN_HANDLE VORLAN_API GetCryptObj(int32_t) {
     try {
+        HoldModulesUntilUnload();
         return AdoptEngine(vorlan::CreateCryptObj());
     } catch (...) {
         return nullptr;

@@ -1,6 +1,8 @@
 // The library's load and unload sequence: the process-wide objects of every module are
 // created once when the library is loaded, before any export can run, and released in
 // the reverse order when it is unloaded. Engines the host did not destroy are left alone.
+#include "exports/library_lifetime.h"
+
 #include "binding/mpro_dll.h"
 #include "pse/pse_lock.h"
 #include "support/zel_root.h"
@@ -8,24 +10,30 @@
 namespace vorlan::exports {
 namespace {
 
-class LibraryLifetime {
-public:
-    LibraryLifetime() {
-        ZELRootModuleLoad();   // the empty list of search directories
-        BindingModuleLoad();   // toolkit and load locks, plug-in handles, context cache
-        PSEModuleLoad();       // the lock between key-set changes and cryptographic work
+struct ModulesLoad {
+    ModulesLoad() {
+        ZELRootModuleLoad();  // the empty list of search directories
+        BindingModuleLoad();  // toolkit and load locks, plug-in handles, context cache
+        PSEModuleLoad();      // the lock between key-set changes and cryptographic work
     }
-    ~LibraryLifetime() {
+};
+
+// The release lives in an object made after the library's initialisation is complete,
+// so that it is destroyed first at unload: the modules' own static objects may have been
+// initialised after the load above and would otherwise be gone before their release.
+struct ModulesRelease {
+    ~ModulesRelease() {
         PSEModuleUnload();
         BindingModuleUnload();  // closes cached contexts, unloads the plug-ins it loaded
         ZELRootModuleUnload();  // frees the search list, clears the root
     }
-    LibraryLifetime(const LibraryLifetime&) = delete;
-    LibraryLifetime& operator=(const LibraryLifetime&) = delete;
 };
 
-// Constructed when the library is loaded (shared library) or the program starts (static link).
-const LibraryLifetime lifetime;
+// Runs when the library is loaded (shared library) or the program starts (static link).
+const ModulesLoad load;
 
 }  // namespace
+
+void HoldModulesUntilUnload() { static const ModulesRelease release; }
+
 }  // namespace vorlan::exports
