@@ -121,7 +121,7 @@ TEST_F(EngineConcurrencyTest, DestroyingAnEngineReleasesTheLockItHolds) {
     holder.reset();
     std::int32_t result = 0;
     std::thread other([&] {
-        unsigned char data[8] = "x";
+        unsigned char data[64] = "x";
         std::int32_t size = 1;
         result = engine_->EncodeData(data, &size, nullptr);  // takes the lock shared
     });
