@@ -97,34 +97,42 @@ std::string Context::CrlDir() const {
 
 void Context::Renew() {
     std::lock_guard lock(mutex_);
-    ownLoaded_ = false;
     ownCert_.reset();
     ownKey_.reset();
     dirScanned_ = false;
     dirCerts_.clear();
     stores_[0].reset();
     stores_[1].reset();
-    LoadOwn_locked();
+    LoadOwnCertificate_locked();
+    LoadOwnKey_locked();
 }
 
-void Context::LoadOwn_locked() {
-    ownLoaded_ = true;
+std::string Context::ParamPath_locked(int index) const {
+    std::string v = Trim(params_[static_cast<std::size_t>(index)]);
+    return v.empty() ? v : ResolvePath(ExpandRoot(v));
+}
+
+// Goes through the parse cache each time: a stat when the file is unchanged, a fresh
+// parse when another certificate was written under the same name.
+void Context::LoadOwnCertificate_locked() {
     ownCertError_.clear();
-    ownKeyError_.clear();
-    auto path = [&](int i) {
-        std::string v = Trim(params_[static_cast<std::size_t>(i)]);
-        return v.empty() ? v : ResolvePath(ExpandRoot(v));
-    };
-    std::string certFile = path(kOwnCertificate);
+    std::string certFile = ParamPath_locked(kOwnCertificate);
     if (certFile.empty()) {
+        ownCert_.reset();
         ownCertError_ = "No own certificate file is set";
     } else {
         ownCert_ = CachedCertificate(certFile);
         if (!ownCert_) ownCertError_ = "Own certificate file " + certFile + " missing or not a certificate";
     }
+    ERR_clear_error();
+}
+
+void Context::LoadOwnKey_locked() {
+    ownKeyError_.clear();
+    ownKey_.reset();
     try {
-        std::string keyFile = path(kPrivateKeyFile);
-        std::string keyDir = path(kKeyDir);
+        std::string keyFile = ParamPath_locked(kPrivateKeyFile);
+        std::string keyDir = ParamPath_locked(kKeyDir);
         if (!keyFile.empty()) {
             ownKey_ = CachedPrivateKey(keyFile, params_[kPassword]);
             if (!ownKey_) ownKeyError_ = "Private key file " + keyFile + " missing";
@@ -141,14 +149,14 @@ void Context::LoadOwn_locked() {
 
 SharedCert Context::OwnCertificate() {
     std::lock_guard lock(mutex_);
-    if (!ownLoaded_) LoadOwn_locked();
+    LoadOwnCertificate_locked();
     if (!ownCert_) throw Failure(kErrOwnCertificate, ownCertError_);
     return ownCert_;
 }
 
 SharedKey Context::OwnKey() {
     std::lock_guard lock(mutex_);
-    if (!ownLoaded_) LoadOwn_locked();
+    LoadOwnKey_locked();
     if (!ownKey_) throw Failure(kErrPrivateKey, ownKeyError_);
     return ownKey_;
 }
@@ -186,7 +194,7 @@ void Context::ScanCertificateDir_locked() {
 
 SharedCert Context::FindCertificate(const std::string& uid) {
     std::lock_guard lock(mutex_);
-    if (!ownLoaded_) LoadOwn_locked();
+    LoadOwnCertificate_locked();
     if (auto c = FindIn_locked(added_, uid)) return c;
     if (auto c = FindIn_locked({ownCert_}, uid)) return c;
     if (!dirScanned_) ScanCertificateDir_locked();

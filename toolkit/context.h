@@ -37,8 +37,8 @@ public:
 
     // Renew: forgets loaded objects and loads the own certificate and key again.
     void Renew();
-    // OwnCertificate / OwnKey: the context's own certificate and private key; throw
-    // kErrOwnCertificate / kErrPrivateKey with the reason when there is none.
+    // OwnCertificate / OwnKey: the context's own certificate and private key as the
+    // files hold them now; throw kErrOwnCertificate / kErrPrivateKey when there is none.
     SharedCert OwnCertificate();
     SharedKey OwnKey();
     // FindCertificate: a known certificate by subject line (or serial with SN); nullptr.
@@ -53,14 +53,18 @@ public:
     void ReleaseTexts(const void* record);
 
 private:
-    void LoadOwn_locked();  // caller holds mutex_
+    // The *_locked functions expect the caller to hold mutex_.
+    std::string ParamPath_locked(int index) const;
+    // LoadOwnCertificate_locked / LoadOwnKey_locked: the own certificate / key as the
+    // files are now (through the parse cache), or the reason there is none.
+    void LoadOwnCertificate_locked();
+    void LoadOwnKey_locked();
     SharedCert FindIn_locked(const std::vector<SharedCert>& certs, const std::string& uid) const;
     void ScanCertificateDir_locked();
     SharedStore BuildStore(bool checkTime) const;
 
     mutable std::mutex mutex_;
     std::vector<std::string> params_;
-    bool ownLoaded_ = false;
     SharedCert ownCert_;
     SharedKey ownKey_;
     std::string ownCertError_, ownKeyError_;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "harness.h"
 
@@ -32,6 +33,25 @@ TEST_P(CertificatesTest, CurrentUidIsSubjectLineOrSerial) {
     EXPECT_EQ(Uid(OpenWith({{0, Pki().CertFile("USER02")}, {19, "CN"}})), Pki().SubjectLine("USER02"));
     std::string buf(4096, '\0');
     EXPECT_EQ(Tk().GetCurrentUID(OpenWith({}), buf.data()), -1005);
+}
+
+// Another certificate written under the same name, however soon after the first, is
+// what the context answers from next, without a key renewal in between.
+TEST_P(CertificatesTest, OwnCertificateRewrittenUnderTheSameNameIsSeenAtOnce) {
+    std::string staging = TempDir("staging") + "/own.pem";
+    auto put = [&](const std::string& user) {
+        std::ofstream(staging, std::ios::binary | std::ios::trunc) << ReadAll(Pki().CertFile(user));
+    };
+    put("USER02");
+    mpro::Context ctx = OpenWith({{0, staging}});
+    ASSERT_EQ(Uid(ctx), Pki().SubjectLine("USER02"));
+    put("USER03");
+    EXPECT_EQ(Uid(ctx), Pki().SubjectLine("USER03"));
+    put("USER02");
+    EXPECT_EQ(Uid(ctx), Pki().SubjectLine("USER02"));
+    std::filesystem::remove(staging);
+    std::string buf(static_cast<std::size_t>(Tk().GetMaxUIDLength()), '\0');
+    EXPECT_EQ(Tk().GetCurrentUID(ctx, buf.data()), -1005) << "a removed own certificate is not answered from memory";
 }
 
 TEST_P(CertificatesTest, PathsMatchWithoutRegardToCaseAndSeparators) {
