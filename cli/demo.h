@@ -1,12 +1,14 @@
-// The demonstration: what the loaded library offers, through its exports only.
+// The demonstration: the loaded library's exports checked, then in a fresh temporary
+// installation a test PKI and an exchange between three users, through the exports only.
 #pragma once
 
 #include "library.h"
+#include "options.h"
 
 namespace vorlan::cli {
 
-// RunDemo: prints the exports, a new engine's parameters and size queries; 0 when every
-// export answered as documented.
-int RunDemo(const Library& library, const std::string& root);
+// RunDemo: runs the demonstration for the algorithms of the options; 0 only when every
+// step gave its expected result.
+int RunDemo(const Library& library, const Options& options);
 
 }  // namespace vorlan::cli

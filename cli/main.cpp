@@ -1,10 +1,12 @@
-// vorlan: loads the vorlan13 library and calls its exports.
-//   vorlan demo [library directory] [installation root]
+// vorlan: loads the vorlan13 library and demonstrates it through its exports.
+//   vorlan demo [--gost] [--rsa] [--both] [--keep] [[--lib] library directory]
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "demo.h"
 #include "library.h"
+#include "options.h"
 #include "platform/platform.h"
 
 namespace {
@@ -14,19 +16,25 @@ std::string HostDirectory() {
     return self.substr(0, self.find_last_of("/\\") + 1);
 }
 
-int Usage() {
-    std::fprintf(stderr, "usage: vorlan demo [library directory] [installation root]\n");
+int Usage(const std::string& problem) {
+    if (!problem.empty()) std::fprintf(stderr, "vorlan: %s\n", problem.c_str());
+    std::fprintf(stderr,
+                 "usage: vorlan demo [--gost] [--rsa] [--both] [--keep] [[--lib] library directory]\n"
+                 "  --gost, --rsa, --both  algorithms of the test PKI (default: GOST)\n"
+                 "  --keep                 leave the temporary installation root in place\n");
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::string(argv[1]) != "demo") return Usage();
-    std::string directory = argc > 2 ? argv[2] : HostDirectory();
-    if (!directory.empty() && directory.back() != '/') directory += '/';
-    const std::string root = argc > 3 ? argv[3] : std::string();
+    if (argc < 2 || std::string(argv[1]) != "demo") return Usage("");
+    std::string problem;
+    const auto options = vorlan::cli::ParseOptions(std::vector<std::string>(argv + 2, argv + argc), problem);
+    if (!options) return Usage(problem);
 
+    std::string directory = options->libraryDirectory.empty() ? HostDirectory() : options->libraryDirectory;
+    if (!directory.empty() && directory.back() != '/') directory += '/';
     const std::string path = directory + "libvorlan13.so";
     vorlan::cli::Library library(path);
     if (!library.Loaded()) {
@@ -34,5 +42,5 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("library: %s\n", path.c_str());
-    return vorlan::cli::RunDemo(library, root);
+    return vorlan::cli::RunDemo(library, *options);
 }
