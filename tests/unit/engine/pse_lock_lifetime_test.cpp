@@ -1,0 +1,45 @@
+// The PSE lock across load counts and at process exit: an unload that runs after the
+// library's own static objects are gone still finds a sound lock (sanitizer builds
+// report a use of freed memory otherwise).
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "pse/pse_lock.h"
+
+namespace vorlan::test {
+namespace {
+
+// Made before the library's objects (test objects are initialised first), so destroyed
+// after them: its destructor is the late unload of a host that exits without FreeLibrary.
+struct LateUnload {
+    LateUnload() { PSEModuleLoad(); }
+    ~LateUnload() {
+        { WriteGuard write(PSELock()); }
+        { ReadGuard read(PSELock()); }
+        PSEModuleUnload();
+        PSEModuleUnload();  // one unload too many is ignored
+    }
+};
+const LateUnload g_lateUnload;
+
+TEST(PSELockLifetime, InnerUnloadLeavesAHeldLockAlone) {
+    PSEModuleLoad();
+    {
+        WriteGuard write(PSELock());
+        PSEModuleLoad();
+        PSEModuleUnload();  // still loaded once more: the held lock stays as it is
+        ReadGuard read(PSELock());  // the writer may read
+    }
+    PSEModuleUnload();
+    bool taken = false;
+    std::thread other([&] {
+        WriteGuard write(PSELock());
+        taken = true;
+    });
+    other.join();
+    EXPECT_TRUE(taken) << "the lock is free again for another thread";
+}
+
+}  // namespace
+}  // namespace vorlan::test
