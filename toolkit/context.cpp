@@ -10,6 +10,7 @@
 
 #include "errors.h"
 #include "file_io.h"
+#include "immortal.h"
 #include "params.h"
 #include "pse_container.h"
 #include "subject.h"
@@ -259,39 +260,46 @@ void Context::ReleaseTexts(const void* record) {
 namespace contexts {
 
 namespace {
-std::shared_mutex g_tableMutex;
-std::unordered_map<std::int32_t, std::shared_ptr<Context>>& Table() {
-    static std::unordered_map<std::int32_t, std::shared_ptr<Context>> table;
-    return table;
+struct Table {
+    std::shared_mutex mutex;
+    std::unordered_map<std::int32_t, std::shared_ptr<Context>> byId;  // guarded by mutex
+    std::int32_t next = 0;                                            // guarded by mutex
+};
+// Never destroyed: the library closes its cached contexts at exit, after this module's
+// static objects would otherwise be gone.
+Table& Contexts() {
+    static Immortal<Table> table;
+    return *table;
 }
-std::int32_t g_next = 0;  // guarded by g_tableMutex
 }  // namespace
 
 std::int32_t Open() {
     auto ctx = std::make_shared<Context>();
-    std::unique_lock lock(g_tableMutex);
-    auto& table = Table();
+    Table& t = Contexts();
+    std::unique_lock lock(t.mutex);
     do {
-        g_next = g_next == INT32_MAX ? 1 : g_next + 1;
-    } while (table.count(g_next) != 0);
-    table.emplace(g_next, std::move(ctx));
-    return g_next;
+        t.next = t.next == INT32_MAX ? 1 : t.next + 1;
+    } while (t.byId.count(t.next) != 0);
+    t.byId.emplace(t.next, std::move(ctx));
+    return t.next;
 }
 
 std::shared_ptr<Context> Get(std::int32_t id) {
-    std::shared_lock lock(g_tableMutex);
-    auto it = Table().find(id);
-    if (it == Table().end()) throw Failure(kErrContext, "Unknown toolkit context " + std::to_string(id));
+    Table& t = Contexts();
+    std::shared_lock lock(t.mutex);
+    auto it = t.byId.find(id);
+    if (it == t.byId.end()) throw Failure(kErrContext, "Unknown toolkit context " + std::to_string(id));
     return it->second;
 }
 
 bool Close(std::int32_t id) {
     std::shared_ptr<Context> doomed;  // destroyed outside the table lock
-    std::unique_lock lock(g_tableMutex);
-    auto it = Table().find(id);
-    if (it == Table().end()) return false;
+    Table& t = Contexts();
+    std::unique_lock lock(t.mutex);
+    auto it = t.byId.find(id);
+    if (it == t.byId.end()) return false;
     doomed = std::move(it->second);
-    Table().erase(it);
+    t.byId.erase(it);
     return true;
 }
 

@@ -5,7 +5,14 @@
 namespace vtk {
 
 namespace {
-thread_local std::string t_lastMessage;
+// Calls at thread or process exit (a host closing contexts late) may come after this
+// thread's message is destroyed: they are then not kept.
+thread_local bool t_messageGone = false;
+struct MessageSlot {
+    std::string text;
+    ~MessageSlot() { t_messageGone = true; }
+};
+thread_local MessageSlot t_lastMessage;
 }
 
 const char* ErrorText(std::int32_t code) {
@@ -58,8 +65,10 @@ void Fail(Code code, const std::string& reason) {
     throw Failure(code, text);
 }
 
-void SetLastMessage(const std::string& text) { t_lastMessage = text; }
+void SetLastMessage(const std::string& text) {
+    if (!t_messageGone) t_lastMessage.text = text;
+}
 
-const std::string& LastMessage() { return t_lastMessage; }
+std::string LastMessage() { return t_messageGone ? std::string() : t_lastMessage.text; }
 
 }  // namespace vtk

@@ -57,6 +57,6 @@ std::string OpenSslErrors();
 
 // SetLastMessage / LastMessage: the calling thread's last detailed reason.
 void SetLastMessage(const std::string& text);
-const std::string& LastMessage();
+std::string LastMessage();
 
 }  // namespace vtk

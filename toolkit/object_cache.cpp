@@ -10,6 +10,7 @@
 
 #include "errors.h"
 #include "file_io.h"
+#include "immortal.h"
 #include "ossl.h"
 
 namespace vtk {
@@ -23,10 +24,14 @@ struct Entry {
 
 constexpr std::size_t kMaxEntries = 4096;
 
-std::mutex g_mutex;
-std::unordered_map<std::string, Entry>& Table() {
-    static std::unordered_map<std::string, Entry> table;
-    return table;
+struct Cache {
+    std::mutex mutex;
+    std::unordered_map<std::string, Entry> entries;  // guarded by mutex
+};
+// Never destroyed: contexts closed during exit may still reach the cache.
+Cache& TheCache() {
+    static Immortal<Cache> cache;
+    return *cache;
 }
 
 std::string Digest(const std::string& text) {
@@ -101,19 +106,20 @@ std::shared_ptr<const void> CachedDerived(const std::string& kind, const std::st
     // change of its stamp (timestamp granularity): such files are read every time.
     auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     bool racy = now - stamp->mtimeNs < 2'000'000'000LL;
+    Cache& cache = TheCache();
     if (!racy) {
-        std::lock_guard lock(g_mutex);
-        auto it = Table().find(key);
-        if (it != Table().end() && it->second.stamp == *stamp) return it->second.object;
+        std::lock_guard lock(cache.mutex);
+        auto it = cache.entries.find(key);
+        if (it != cache.entries.end() && it->second.stamp == *stamp) return it->second.object;
     }
     auto bytes = ReadFile(path);
     if (!bytes) return nullptr;
     std::shared_ptr<const void> object = make(*bytes);
     // A file that changed while it was read is parsed again next time.
     auto after = StampOf(path);
-    std::lock_guard lock(g_mutex);
-    if (Table().size() >= kMaxEntries) Table().clear();
-    if (after && *after == *stamp) Table()[key] = Entry{*stamp, object};
+    std::lock_guard lock(cache.mutex);
+    if (cache.entries.size() >= kMaxEntries) cache.entries.clear();
+    if (after && *after == *stamp) cache.entries[key] = Entry{*stamp, object};
     return object;
 }
 
@@ -140,8 +146,9 @@ SharedKey CachedPrivateKey(const std::string& path, const std::string& password)
 }
 
 void ClearObjectCache() {
-    std::lock_guard lock(g_mutex);
-    Table().clear();
+    Cache& cache = TheCache();
+    std::lock_guard lock(cache.mutex);
+    cache.entries.clear();
 }
 
 }  // namespace vtk
