@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <latch>
 #include <thread>
 
 #include "installation.h"
+#include "support/thread_gate.h"
 #include "platform/platform.h"
 
 namespace vorlan::test {
@@ -153,10 +153,10 @@ TEST_P(ExchangeTest, ThreadsGetTheSameResults) {
     const std::string expected = work(shared.get());
     ASSERT_EQ(expected, "000USER01" + message_);
     for (VORLAN_HANDLE other : {shared.get(), second.get()}) {
-        std::latch start(2);
+        vorlan::test::ThreadGate start(2);
         std::string results[2];
         auto run = [&](VORLAN_HANDLE h, int index) {
-            start.arrive_and_wait();
+            start.ArriveAndWait();
             for (int i = 0; i < 10; ++i)
                 if (std::string r = work(h); r != expected) results[index] = r;
         };

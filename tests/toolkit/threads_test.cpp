@@ -2,10 +2,10 @@
 // others work.
 #include <atomic>
 #include <cstring>
-#include <latch>
 #include <thread>
 
 #include "harness.h"
+#include "support/thread_gate.h"
 
 namespace tkt {
 namespace {
@@ -17,12 +17,12 @@ TEST_P(ThreadsTest, SharedContextServesManyThreads) {
     constexpr int kRounds = 20;
     mpro::Context ctx = Open("USER01");
     std::string list = Pki().SubjectLine("USER01") + ";" + Pki().SubjectLine("USER02");
-    std::latch start(kThreads);
+    vorlan::test::ThreadGate start(kThreads);
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
-            start.arrive_and_wait();
+            start.ArriveAndWait();
             for (int i = 0; i < kRounds; ++i) {
                 std::string text = "thread " + std::to_string(t) + " round " + std::to_string(i);
                 std::vector<unsigned char> buf(text.size() + 2 * 4096);
@@ -47,13 +47,13 @@ TEST_P(ThreadsTest, SharedContextServesManyThreads) {
 
 TEST_P(ThreadsTest, ContextsOpenAndCloseConcurrently) {
     constexpr int kThreads = 4;
-    std::latch start(kThreads);
+    vorlan::test::ThreadGate start(kThreads);
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
     std::string cert = Pki().CertFile("USER02");
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&] {
-            start.arrive_and_wait();
+            start.ArriveAndWait();
             for (int i = 0; i < 50; ++i) {
                 mpro::Context c = Tk().InitCrypto();
                 std::string uid(4096, '\0');

@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -37,27 +35,6 @@ struct FakeToolkit {
 
     // Calls: the logged calls of one function, each split into name, context, arguments.
     std::vector<std::vector<std::string>> Calls(const std::string& function) const;
-};
-
-// StartLine: lets a number of threads start together. (std::latch is not used: its
-// atomic wait loses wake-ups with the mingw-w64 GCC 12 runtime and hangs under Wine.)
-class StartLine {
-public:
-    explicit StartLine(int threads) : waiting_(threads) {}
-    // ArriveAndWait: blocks until every thread has arrived.
-    void ArriveAndWait() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (--waiting_ == 0) {
-            all_.notify_all();
-            return;
-        }
-        all_.wait(lock, [this] { return waiting_ == 0; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable all_;
-    int waiting_;
 };
 
 // A parameter vector of the fake's 26 entries, all empty except as set.

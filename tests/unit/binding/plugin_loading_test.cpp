@@ -4,6 +4,7 @@
 
 #include "binding/binding_state.h"
 #include "fake_fixture.h"
+#include "support/thread_gate.h"
 
 namespace vorlan::test {
 namespace {
@@ -116,7 +117,7 @@ std::int32_t ConcurrencyOf(TMProDLL& binding, FakeToolkit& fake) {
     EXPECT_EQ(binding.EncodeData(v, nullptr, &length, "warm"), 0);
     fake.Reset();
     fake.SetRendezvous("EncodeData", 2, 500);
-    StartLine start(2);
+    ThreadGate start(2);
     auto work = [&] {
         std::int32_t n = 0;
         start.ArriveAndWait();
@@ -142,7 +143,7 @@ TEST_F(PluginLoading, ThreadsSharingABindingOpenOneParamNameContext) {
     const std::string variant = FakeVariant();
     if (variant != "v1001" && variant != "v1100") GTEST_SKIP();
     fake_->SetRendezvous("InitCrypto", 2, 300);  // both threads would be inside at once
-    StartLine start(2);
+    ThreadGate start(2);
     auto work = [&] {
         char name[64];
         start.ArriveAndWait();

@@ -1,30 +1,13 @@
 // Several threads on one engine and on two engines: the same results as one thread, and
 // the PSELock released by an engine that still held it.
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include "engine_fixture.h"
 #include "pse/pse_lock.h"
+#include "support/thread_gate.h"
 
 namespace vorlan::test {
 namespace {
-
-// Gate: threads wait until all have arrived (std::latch can hang under Wine).
-class Gate {
-public:
-    explicit Gate(int count) : count_(count) {}
-    void ArriveAndWait() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (--count_ == 0) cv_.notify_all();
-        cv_.wait(lock, [this] { return count_ == 0; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    int count_;
-};
 
 // One round of operations; the results in order.
 std::vector<std::int32_t> Round(TMProWinCryptoEngine& engine) {
@@ -68,7 +51,7 @@ protected:
     // RunTwoThreads: kRounds rounds on each of two threads, started together.
     void RunTwoThreads(TMProWinCryptoEngine& first, TMProWinCryptoEngine& second,
                        const std::vector<std::int32_t>& expected) {
-        Gate start(2);
+        ThreadGate start(2);
         std::vector<int> mismatches(2, 0);
         auto worker = [&](TMProWinCryptoEngine& engine, int index) {
             start.ArriveAndWait();
@@ -101,7 +84,7 @@ TEST_F(EngineConcurrencyTest, TwoEnginesTwoThreads) {
 
 TEST_F(EngineConcurrencyTest, FirstCallsOnAFreshEngineShareOneBinding) {
     TMProWinCryptoEngine fresh;
-    Gate start(2);
+    ThreadGate start(2);
     std::vector<std::int32_t> counts(2);
     auto worker = [&](int index) {
         start.ArriveAndWait();

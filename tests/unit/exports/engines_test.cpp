@@ -6,13 +6,13 @@
 #include <set>
 #include <thread>
 
-#include "gate.h"
+#include "support/thread_gate.h"
 #include "mock_engine.h"
 
 namespace {
 
 using ::testing::Return;
-using vorlan::testing::Gate;
+using vorlan::test::ThreadGate;
 using vorlan::testing::MockEngine;
 
 TEST(Engines, EveryGetCryptObjGivesANewEngineWhateverItsArgument) {
@@ -50,7 +50,7 @@ TEST(Engines, DoneEngineDuringACallDestroysTheEngineWhenTheCallReturns) {
     MockEngine* engine = owned.get();
     VORLAN_HANDLE handle = vorlan::exports::AdoptEngine(std::move(owned));
 
-    Gate inCall, released;
+    ThreadGate inCall, released;
     bool destroyed = false;
     EXPECT_CALL(*engine, Destroyed()).WillOnce([&] { destroyed = true; });
     EXPECT_CALL(*engine, GetMaxUIDLength()).WillOnce([&] {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "exports/handle_set.h"
-#include "gate.h"
+#include "support/thread_gate.h"
 #include "vorlan13.h"
 
 namespace {
@@ -21,7 +21,7 @@ TEST(Threads, CallsRacingWithCreationAndDestructionNeverCrash) {
 
     std::array<std::atomic<VORLAN_HANDLE>, kSlots> slots{};
     std::atomic<int> unexpected{0};
-    vorlan::testing::Gate start;
+    vorlan::test::ThreadGate start;
     std::vector<std::thread> threads;
 
     for (int m = 0; m < kMakers; ++m) {

@@ -18,9 +18,9 @@ using test::WaitUntil;
 
 // A latch of one: a door the test opens once.
 struct Gate {
-    test::Latch latch{1};
-    void Open() { latch.count_down(); }
-    void Pass() { latch.wait(); }
+    test::ThreadGate latch;
+    void Open() { latch.CountDown(); }
+    void Pass() { latch.Wait(); }
 };
 
 // A thread that holds one read until its gate opens.
@@ -30,21 +30,21 @@ struct HeldReader {
 };
 
 void StartReaders(TRWCriticalSection& lock, std::vector<HeldReader>& readers, int n, std::atomic<int>& inside) {
-    // Shared: a reader may still be inside count_down when the waiter returns.
-    auto in = std::make_shared<test::Latch>(n);
+    // Shared: a reader may still be inside CountDown when the waiter returns.
+    auto in = std::make_shared<test::ThreadGate>(n);
     for (int i = 0; i < n; ++i) {
         readers.emplace_back();
         Gate* gate = readers.back().release.get();
         readers.back().thread = std::thread([&lock, &inside, in, gate] {
             lock.BeginRead();
             ++inside;
-            in->count_down();
+            in->CountDown();
             gate->Pass();
             --inside;
             lock.EndRead();
         });
     }
-    in->wait();
+    in->Wait();
 }
 
 void ReleaseAll(std::vector<HeldReader>& readers) {
@@ -186,10 +186,10 @@ TEST(RWCriticalSection, NestedReadPassesWhileWriterWaits) {
     std::atomic<bool> nestedDone{false};
     std::atomic<bool> writerInDuringNested{false};
     Gate writerRequested;
-    test::Latch readerIn(1);
+    test::ThreadGate readerIn(1);
     std::thread reader([&] {
         lock.BeginRead();
-        readerIn.count_down();
+        readerIn.CountDown();
         writerRequested.Pass();
         lock.BeginRead();  // must not block behind the waiting writer
         writerInDuringNested = writerIn.load();
@@ -197,7 +197,7 @@ TEST(RWCriticalSection, NestedReadPassesWhileWriterWaits) {
         nestedDone = true;
         lock.EndRead();
     });
-    readerIn.wait();
+    readerIn.Wait();
     std::thread writer([&] {
         WriteGuard guard(lock);
         writerIn = true;
@@ -319,13 +319,13 @@ TEST(RWCriticalSection, DestructionWaitsForReader) {
 TEST(RWCriticalSection, DestructionRacingLastEndReadIsSafe) {
     for (int round = 0; round < 300; ++round) {
         auto lock = std::make_unique<TRWCriticalSection>();
-        test::Latch reading(1);
+        test::ThreadGate reading(1);
         std::thread reader([&reading, raw = lock.get()] {
             raw->BeginRead();
-            reading.count_down();
+            reading.CountDown();
             raw->EndRead();
         });
-        reading.wait();
+        reading.Wait();
         lock.reset();
         reader.join();
     }

@@ -41,11 +41,11 @@ TEST(CriticalSection, SerialisesCountersThroughAcquireAndRelease) {
     long counter = 0;  // plain on purpose: the section is the only protection
     constexpr int kThreads = 4;
     constexpr int kRounds = 20000;
-    test::Latch start(kThreads);
+    test::ThreadGate start(kThreads);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&] {
-            start.arrive_and_wait();
+            start.ArriveAndWait();
             for (int i = 0; i < kRounds; ++i) {
                 object.Acquire();
                 ++counter;
@@ -78,11 +78,11 @@ TEST(SyncExceptStr, ReadersNeverSeeTornText) {
     std::atomic<bool> stop{false};
     std::atomic<int> torn{0};
     std::atomic<long> reads{0};
-    test::Latch start(kReaders + 1);
+    test::ThreadGate start(kReaders + 1);
     std::vector<std::thread> readers;
     for (int r = 0; r < kReaders; ++r) {
         readers.emplace_back([&] {
-            start.arrive_and_wait();
+            start.ArriveAndWait();
             while (!stop.load()) {
                 const std::string text = holder.GetText();
                 if (text != shortText && text != longText) ++torn;
@@ -90,7 +90,7 @@ TEST(SyncExceptStr, ReadersNeverSeeTornText) {
             }
         });
     }
-    start.arrive_and_wait();
+    start.ArriveAndWait();
     for (int i = 0; i < 20000; ++i) holder.SetText(i % 2 == 0 ? longText : shortText);
     // Let the readers take some more turns against the final text.
     EXPECT_TRUE(WaitUntil([&] { return reads.load() > 100; }));
@@ -141,11 +141,11 @@ struct SharedPair {
 void RunMixedLoad(SharedPair& pair, bool upgrades) {
     constexpr int kThreads = 4;
     constexpr int kRounds = 3000;
-    test::Latch start(kThreads);
+    test::ThreadGate start(kThreads);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
-            start.arrive_and_wait();
+            start.ArriveAndWait();
             for (int i = 0; i < kRounds; ++i) {
                 if (upgrades) {
                     // One upgrading thread among readers: two upgraders (or an upgrader
