@@ -2,7 +2,6 @@
 // information records whose texts live until FreeCertInfo / FreeReqInfo.
 #include <openssl/asn1.h>
 #include <openssl/err.h>
-#include <openssl/pem.h>
 
 #include <cstring>
 #include <ctime>
@@ -10,6 +9,7 @@
 
 #include "errors.h"
 #include "keys.h"
+#include "object_cache.h"
 #include "size_limits.h"
 #include "operations.h"
 #include "subject.h"
@@ -124,14 +124,7 @@ void FreeCertInfo(Context& ctx, mpro::CertInfoRecord* record) {
 void GetReqInfo(Context& ctx, const unsigned char* data, std::int32_t length, mpro::ReqInfoRecord* record) {
     if (record == nullptr || data == nullptr || length < 1) Fail(kErrArgument, "GetReqInfo: null argument");
     std::string bytes(reinterpret_cast<const char*>(data), static_cast<std::size_t>(length));
-    X509ReqPtr req;
-    if (bytes.find("-----BEGIN") != std::string::npos) {
-        auto bio = MemBio(bytes.data(), bytes.size());
-        req.reset(PEM_read_bio_X509_REQ(bio.get(), nullptr, nullptr, nullptr));
-    } else {
-        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-        req.reset(d2i_X509_REQ(nullptr, &p, static_cast<long>(bytes.size())));
-    }
+    X509ReqPtr req = ParseRequest(bytes);
     if (!req) Fail(kErrCertificateFormat, "Data is not a certificate request");
     Texts texts;
     mpro::ReqInfoRecord r{};

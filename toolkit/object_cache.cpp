@@ -42,6 +42,17 @@ std::string Digest(const std::string& text) {
 
 bool LooksPem(const std::string& bytes) { return bytes.find("-----BEGIN ") != std::string::npos; }
 
+// PemOrDer: an object read from PEM or DER bytes; nullptr when the bytes hold none.
+template <typename T, T* (*FromPem)(BIO*, T**, pem_password_cb*, void*), T* (*FromDer)(T**, const unsigned char**, long)>
+T* PemOrDer(const std::string& bytes) {
+    if (LooksPem(bytes)) {
+        auto bio = MemBio(bytes.data(), bytes.size());
+        return FromPem(bio.get(), nullptr, nullptr, nullptr);
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    return FromDer(nullptr, &p, static_cast<long>(bytes.size()));
+}
+
 int PasswordCallback(char* buf, int size, int, void* user) {
     const auto* pw = static_cast<const std::string*>(user);
     int n = static_cast<int>(pw->size());
@@ -53,30 +64,18 @@ int PasswordCallback(char* buf, int size, int, void* user) {
 }  // namespace
 
 SharedCert ParseCertificate(const std::string& bytes) {
-    X509* x = nullptr;
-    if (LooksPem(bytes)) {
-        auto bio = MemBio(bytes.data(), bytes.size());
-        x = PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr);
-    } else {
-        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-        x = d2i_X509(nullptr, &p, static_cast<long>(bytes.size()));
-    }
+    X509* x = PemOrDer<X509, PEM_read_bio_X509, d2i_X509>(bytes);
     ERR_clear_error();
     return x != nullptr ? SharedCert(x, X509_free) : nullptr;
 }
 
 SharedCrl ParseCrl(const std::string& bytes) {
-    X509_CRL* c = nullptr;
-    if (LooksPem(bytes)) {
-        auto bio = MemBio(bytes.data(), bytes.size());
-        c = PEM_read_bio_X509_CRL(bio.get(), nullptr, nullptr, nullptr);
-    } else {
-        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-        c = d2i_X509_CRL(nullptr, &p, static_cast<long>(bytes.size()));
-    }
+    X509_CRL* c = PemOrDer<X509_CRL, PEM_read_bio_X509_CRL, d2i_X509_CRL>(bytes);
     ERR_clear_error();
     return c != nullptr ? SharedCrl(c, X509_CRL_free) : nullptr;
 }
+
+X509ReqPtr ParseRequest(const std::string& bytes) { return X509ReqPtr(PemOrDer<X509_REQ, PEM_read_bio_X509_REQ, d2i_X509_REQ>(bytes)); }
 
 SharedKey ParsePrivateKey(const std::string& bytes, const std::string& password) {
     EVP_PKEY* k = nullptr;

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "ossl.h"
+
 namespace vtk {
 
 using SharedCert = std::shared_ptr<X509>;
@@ -19,6 +21,9 @@ using SharedKey = std::shared_ptr<EVP_PKEY>;
 SharedCert ParseCertificate(const std::string& bytes);
 // ParseCrl: a CRL from PEM or DER bytes, nullptr when it is none.
 SharedCrl ParseCrl(const std::string& bytes);
+// ParseRequest: a certificate request from PEM or DER bytes, nullptr when it is none
+// (OpenSSL's reasons stay queued).
+X509ReqPtr ParseRequest(const std::string& bytes);
 // ParsePrivateKey: a private key from PEM (plain or encrypted) or DER bytes; throws
 // kErrPrivateKey when it cannot be read with the password.
 SharedKey ParsePrivateKey(const std::string& bytes, const std::string& password);

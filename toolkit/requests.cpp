@@ -9,6 +9,7 @@
 #include "errors.h"
 #include "file_io.h"
 #include "keys.h"
+#include "object_cache.h"
 #include "size_limits.h"
 #include "operations.h"
 #include "params.h"
@@ -93,14 +94,7 @@ bool CertificateAndRequestMatch(Context&, const char* certFile, const char* requ
     PKeyPtr certKey = CertificateKey(certFile);
     auto bytes = ReadFile(LocalPath(requestFile, "request file"), 1 << 20);
     if (!bytes) Fail(kErrFile, std::string("Cannot read ") + requestFile);
-    X509ReqPtr req;
-    if (bytes->find("-----BEGIN") != std::string::npos) {
-        auto bio = MemBio(bytes->data(), bytes->size());
-        req.reset(PEM_read_bio_X509_REQ(bio.get(), nullptr, nullptr, nullptr));
-    } else {
-        const auto* p = reinterpret_cast<const unsigned char*>(bytes->data());
-        req.reset(d2i_X509_REQ(nullptr, &p, static_cast<long>(bytes->size())));
-    }
+    X509ReqPtr req = ParseRequest(*bytes);
     if (!req) Fail(kErrCertificateFormat, std::string(requestFile) + " is not a request");
     return SamePublicKey(certKey.get(), X509_REQ_get0_pubkey(req.get()));
 }
