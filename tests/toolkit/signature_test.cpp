@@ -62,6 +62,26 @@ TEST_P(SignatureTest, DetachedRoundTripNamesSigner) {
     EXPECT_EQ(signer, Pki().Serial("USER01"));
 }
 
+// Own certificate and key rewritten under the same names: the next signature is made
+// with the new key and names the new signer, without a key renewal in between.
+TEST_P(SignatureTest, RewrittenOwnKeySignsAtOnce) {
+    std::string dir = TempDir("staged");
+    auto put = [&](const std::string& user) {
+        std::ofstream(dir + "/own.pem", std::ios::binary | std::ios::trunc) << ReadAll(Pki().CertFile(user));
+        std::ofstream(dir + "/own.key", std::ios::binary | std::ios::trunc) << ReadAll(Pki().KeyFile(user));
+    };
+    put("USER01");
+    mpro::Context ctx = Open("USER01", {{0, dir + "/own.pem"}, {6, dir + "/own.key"}});
+    std::string data = "order";
+    std::string signer;
+    ASSERT_EQ(Verify(Open("USER02"), data, SignDetached(ctx, data), &signer), 0) << LastError();
+    ASSERT_EQ(signer, Pki().SubjectLine("USER01"));
+    put("USER03");
+    auto sig = SignDetached(ctx, data);
+    EXPECT_EQ(Verify(Open("USER02"), data, sig, &signer), 0) << LastError();
+    EXPECT_EQ(signer, Pki().SubjectLine("USER03"));
+}
+
 TEST_P(SignatureTest, AttachedRoundTripGivesDataLength) {
     std::string data = "attached payload";
     auto buf = SignAttached(Open("USER02"), data);
