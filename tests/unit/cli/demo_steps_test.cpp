@@ -25,6 +25,14 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// Written: what a log wrote into its file.
+std::string Written(std::FILE* file) {
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    return text;
+}
+
 // One library and one installation root for the whole process, as the library allows.
 class DemoSteps : public ::testing::Test {
 protected:
@@ -72,17 +80,19 @@ TEST_F(DemoSteps, ExchangePassesOnASoundInstallation) {
     EXPECT_EQ(log.ExitCode(), 0);
 }
 
-TEST_F(DemoSteps, MissingCorrespondentFailsTheRun) {
+TEST_F(DemoSteps, WrongKeyFailsTheRun) {
     StepLog log(out_.get());
     auto installation = Built(DemoAlgorithm::Rsa, log);
     ASSERT_EQ(log.Failures(), 0);
-    // USER03's certificate goes away behind the library's back.
-    ASSERT_TRUE(platform::DeleteFile(root_->Path() + "RSA\\certs\\USER03.pem"));
+    // USER02 holds USER03's key: what is encrypted for USER02 cannot be read with it.
+    const auto key = platform::ReadWholeFile(root_->Path() + "RSA\\USER03\\key.pem");
+    ASSERT_TRUE(key.has_value());
+    ASSERT_TRUE(platform::WriteWholeFile(root_->Path() + "RSA\\USER02\\key.pem", key->data(), key->size()));
     const Engine user01 = installation->Open("USER01", log);
-    api_.ClearCash(user01.get());
     EXPECT_FALSE(RunExchange(api_, *installation, user01, log));
     EXPECT_GE(log.Failures(), 1);
     EXPECT_EQ(log.ExitCode(), 1);
+    EXPECT_NE(Written(out_.get()).find("  FAIL  USER02 decrypts"), std::string::npos) << Written(out_.get());
 }
 
 TEST_F(DemoSteps, FilingFailsWithoutCertificates) {
