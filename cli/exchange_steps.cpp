@@ -9,10 +9,19 @@ namespace {
 
 constexpr std::int32_t kExceptionCaught = -102;
 const std::string kMessage = "Payment order 42: 1000.00 RUB to account 40702810000000000001";
+// Where a tampered copy differs: the amount 1000.00 becomes 9000.00.
+constexpr std::size_t kAmountAt = 18;
 
 using Bytes = std::vector<unsigned char>;
 
 Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+// WithRoom: the text in a buffer of room more bytes, for an operation working in place.
+Bytes WithRoom(const std::string& text, std::size_t room) {
+    Bytes buffer(text.size() + room);
+    std::copy(text.begin(), text.end(), buffer.begin());
+    return buffer;
+}
 
 std::string ToText(const Bytes& bytes, std::int32_t size) {
     const auto n = std::min(bytes.size(), static_cast<std::size_t>(std::max(size, 0)));
@@ -57,12 +66,12 @@ private:
 
     bool Encryption() {
         const char* recipients = "USER02;USER03";
-        Bytes buffer = ToBytes(kMessage);
-        buffer.resize(buffer.size() + Room(api_.GetMaxAdditionEx(user01_.get(), recipients)));
+        Bytes buffer = WithRoom(kMessage, Room(api_.GetMaxAdditionEx(user01_.get(), recipients)));
         std::int32_t size = Size(kMessage);
         std::int32_t code = api_.EncodeData(user01_.get(), buffer.data(), &size, recipients);
         const std::string sealed = code == 0 ? ToText(buffer, size) : std::string();
-        const bool hidden = code == 0 && sealed.find("Payment order") == std::string::npos;
+        const bool hidden = code == 0 && static_cast<std::size_t>(size) <= buffer.size() &&
+                            sealed.find("Payment order") == std::string::npos;
         if (!Check("USER01 encrypts " + std::to_string(kMessage.size()) + " bytes for " + recipients + " -> " +
                        std::to_string(size) + " bytes",
                    user01_, code, hidden))
@@ -107,7 +116,7 @@ private:
         bool ok = Check("USER02 verifies the detached signature, signer \"" + signer + "\"", user02_, code,
                         code == 0 && signer == "USER01");
         std::string tampered = kMessage;
-        tampered[tampered.find("1000")] = '9';
+        tampered.at(kAmountAt) = '9';
         code = Verify(tampered, signature, signer);
         ok = Check("USER02 refuses the detached signature of a tampered message", user02_, code, Refused(code)) && ok;
 
@@ -132,14 +141,13 @@ private:
     }
 
     bool Attached() {
-        Bytes buffer = ToBytes(kMessage);
-        buffer.resize(buffer.size() + Room(api_.GetMaxSignAddition(user01_.get())));
+        Bytes buffer = WithRoom(kMessage, Room(api_.GetMaxSignAddition(user01_.get())));
         std::int32_t size = Size(kMessage);
         std::int32_t code = api_.AddSign(user01_.get(), buffer.data(), &size, "USER01");
         if (!Check("USER01 signs attached -> " + std::to_string(size) + " bytes", user01_, code,
-                   code == 0 && size > Size(kMessage)))
+                   code == 0 && size > Size(kMessage) && static_cast<std::size_t>(size) <= buffer.size()))
             return false;
-        buffer.resize(static_cast<std::size_t>(size));
+        buffer.resize(std::min(buffer.size(), static_cast<std::size_t>(size)));
 
         std::string text, signer;
         code = RemoveSign(buffer, text, signer);
@@ -147,7 +155,7 @@ private:
                             (text == kMessage ? "the text matches" : "the text DIFFERS"),
                         user02_, code, code == 0 && signer == "USER01" && text == kMessage);
         Bytes tampered = buffer;
-        tampered[kMessage.find("1000")] = '9';
+        tampered.at(kAmountAt) = '9';
         code = RemoveSign(tampered, text, signer);
         return Check("USER02 refuses a tampered attached message", user02_, code, Refused(code)) && ok;
     }
