@@ -23,12 +23,14 @@ struct LateUnload {
 };
 const LateUnload g_lateUnload;
 
-TEST(PSELockLifetime, InnerUnloadLeavesAHeldLockAlone) {
+// Load and unload run apart from the lock's users (at library load and unload), so the
+// test never holds the lock across them.
+TEST(PSELockLifetime, InnerUnloadKeepsTheLockUsable) {
     PSEModuleLoad();
+    PSEModuleLoad();
+    PSEModuleUnload();  // still loaded: the lock stays
     {
         WriteGuard write(PSELock());
-        PSEModuleLoad();
-        PSEModuleUnload();  // still loaded once more: the held lock stays as it is
         ReadGuard read(PSELock());  // the writer may read
     }
     PSEModuleUnload();
