@@ -100,7 +100,7 @@ std::shared_ptr<const void> CachedDerived(const std::string& kind, const std::st
                                           const std::function<std::shared_ptr<const void>(const std::string&)>& make) {
     auto stamp = StampOf(path);
     if (!stamp) return nullptr;
-    std::string key = kind + '\0' + path + '\0' + Digest(extra);
+    std::string key = kind + '\0' + path + '\0' + (extra.empty() ? std::string() : Digest(extra));
     // A file changed within the last two seconds may change again without a visible
     // change of its stamp (timestamp granularity): such files are read every time.
     auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
