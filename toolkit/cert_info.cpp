@@ -45,12 +45,12 @@ std::string Date(const ASN1_TIME* t) {
 // indented hex lines of 15 bytes.
 std::string KeyDescription(EVP_PKEY* key) {
     std::string text = "Public Key Algorithm: " + KeyAlgorithmName(key) + "\n";
-    unsigned char* der = nullptr;
-    int n = i2d_PublicKey(key, &der);
+    unsigned char* raw = nullptr;
+    int n = i2d_PublicKey(key, &raw);
+    const OpenSslBytes der(raw);
     std::string bytes;
     if (n > 0) {
-        bytes.assign(reinterpret_cast<char*>(der), static_cast<std::size_t>(n));
-        OPENSSL_free(der);
+        bytes.assign(reinterpret_cast<char*>(der.get()), static_cast<std::size_t>(n));
     } else {
         ERR_clear_error();
         bytes = PublicKeyDer(key);

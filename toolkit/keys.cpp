@@ -44,12 +44,11 @@ std::string PublicKeyPem(EVP_PKEY* key) {
 }
 
 std::string PublicKeyDer(EVP_PKEY* key) {
-    unsigned char* out = nullptr;
-    int n = i2d_PUBKEY(key, &out);
+    unsigned char* raw = nullptr;
+    int n = i2d_PUBKEY(key, &raw);
+    const OpenSslBytes out(raw);
     if (n <= 0) Fail(kErrInternal, "Public key cannot be encoded");
-    std::string der(reinterpret_cast<char*>(out), static_cast<std::size_t>(n));
-    OPENSSL_free(out);
-    return der;
+    return std::string(reinterpret_cast<char*>(out.get()), static_cast<std::size_t>(n));
 }
 
 PKeyPtr PublicKeyFromDer(const std::string& der) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <openssl/bio.h>
+#include <openssl/bn.h>
+#include <openssl/crypto.h>
 #include <openssl/cms.h>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
@@ -28,6 +30,11 @@ using X509StorePtr = std::unique_ptr<X509_STORE, Deleter<X509_STORE_free>>;
 using PKeyPtr = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>>;
 using PKeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>>;
 using CmsPtr = std::unique_ptr<CMS_ContentInfo, Deleter<CMS_ContentInfo_free>>;
+using BignumPtr = std::unique_ptr<BIGNUM, Deleter<BN_free>>;
+inline void FreeOpenSslBuffer(void* p) { OPENSSL_free(p); }
+// OpenSslBytes / OpenSslText: buffers that OpenSSL allocated (i2d_…, BN_bn2hex, …).
+using OpenSslBytes = std::unique_ptr<unsigned char, Deleter<FreeOpenSslBuffer>>;
+using OpenSslText = std::unique_ptr<char, Deleter<FreeOpenSslBuffer>>;
 inline void FreeX509Stack(STACK_OF(X509)* s) { sk_X509_pop_free(s, X509_free); }
 inline void FreeExtStack(STACK_OF(X509_EXTENSION)* s) { sk_X509_EXTENSION_pop_free(s, X509_EXTENSION_free); }
 inline void FreeX509StackOnly(STACK_OF(X509)* s) { sk_X509_free(s); }

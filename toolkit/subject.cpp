@@ -30,12 +30,11 @@ std::string TagOf(int nid) {
 }
 
 std::string Utf8(const ASN1_STRING* s) {
-    unsigned char* out = nullptr;
-    int n = ASN1_STRING_to_UTF8(&out, s);
+    unsigned char* raw = nullptr;
+    int n = ASN1_STRING_to_UTF8(&raw, s);
+    const OpenSslBytes out(raw);
     if (n < 0) return {};
-    std::string v(reinterpret_cast<char*>(out), static_cast<std::size_t>(n));
-    OPENSSL_free(out);
-    return v;
+    return std::string(reinterpret_cast<char*>(out.get()), static_cast<std::size_t>(n));
 }
 
 std::string Field(const X509_NAME* name, int nid) {
@@ -97,14 +96,11 @@ std::string SubjectLine(const X509_NAME* name) {
 
 std::string SerialHex(const X509* cert) {
     const ASN1_INTEGER* serial = X509_get0_serialNumber(cert);
-    BIGNUM* bn = ASN1_INTEGER_to_BN(serial, nullptr);
-    if (bn == nullptr) return {};
-    char* hex = BN_bn2hex(bn);
-    BN_free(bn);
-    if (hex == nullptr) return {};
-    std::string s(hex);
-    OPENSSL_free(hex);
-    return s;  // BN_bn2hex writes upper-case digits
+    const BignumPtr bn(ASN1_INTEGER_to_BN(serial, nullptr));
+    if (!bn) return {};
+    const OpenSslText hex(BN_bn2hex(bn.get()));
+    if (!hex) return {};
+    return std::string(hex.get());  // BN_bn2hex writes upper-case digits
 }
 
 std::string CertUid(const X509* cert, bool useSerial) {
