@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "captured_log.h"
 #include "demo_installation.h"
 #include "exchange_steps.h"
 #include "export_api.h"
@@ -19,18 +20,6 @@ namespace {
 std::string BinDir() {
     const char* dir = std::getenv("VORLAN_BIN_DIR");
     return dir != nullptr ? std::string(dir) + "/" : std::string();
-}
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// Written: what a log wrote into its file.
-std::string Written(std::FILE* file) {
-    std::rewind(file);
-    std::string text;
-    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-    return text;
 }
 
 // One library and one installation root for the whole process, as the library allows.
@@ -63,7 +52,7 @@ protected:
     static std::unique_ptr<Library> library_;
     static std::unique_ptr<TempRoot> root_;
     ExportApi api_;
-    std::unique_ptr<std::FILE, FileCloser> out_{std::tmpfile()};
+    CapturedFile out_{std::tmpfile()};
 };
 
 std::unique_ptr<Library> DemoSteps::library_;
@@ -122,7 +111,7 @@ TEST(DemoExports, ALibraryWithoutTheExportsIsRefused) {
     EXPECT_FALSE(api.Resolve(plugin, missing));
     EXPECT_EQ(missing.front(), "GetCryptObj");
 
-    std::unique_ptr<std::FILE, FileCloser> out(std::tmpfile());
+    CapturedFile out(std::tmpfile());
     StepLog log(out.get());
     EXPECT_FALSE(CheckExports(plugin, log));
     EXPECT_EQ(log.Failures(), 1);

@@ -5,22 +5,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "captured_log.h"
 #include "step_log.h"
 
 namespace vorlan::cli {
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// Written: what the log wrote into its file.
-std::string Written(std::FILE* file) {
-    std::rewind(file);
-    std::string text;
-    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-    return text;
-}
 
 TEST(StepLine, ShowsCodeAndTextOfFailures) {
     EXPECT_EQ(StepLine("IncludeCRL", 0, "", true), "  ok    IncludeCRL: 0");
@@ -40,7 +29,7 @@ TEST(StepLine, StaysOnOneLine) {
 }
 
 TEST(StepLog, ExitCodeNeedsEveryStepPassed) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::tmpfile());
+    CapturedFile file(std::tmpfile());
     ASSERT_NE(file, nullptr);
     StepLog log(file.get());
     EXPECT_EQ(log.ExitCode(), 1) << "a run without steps proved nothing";
