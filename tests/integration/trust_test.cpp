@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "exchange_fixture.h"
-#include "platform/platform.h"
 #include "support/file_utils.h"
 #include "support/openssl_cli.h"
 

@@ -6,14 +6,15 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
 
 namespace vorlan::test {
 
 class OpensslCli {
 public:
     // dir: an existing directory for the CA's database (kept across instances, so serial
-    // numbers stay unique) and the command output.
-    OpensslCli(std::string dir, bool gost) : dir_(std::move(dir)), gost_(gost) {
+    // numbers stay unique) and the command output; rsaBits: the size of new RSA keys.
+    OpensslCli(std::string dir, bool gost, int rsaBits = 2048) : dir_(std::move(dir)), gost_(gost), rsaBits_(rsaBits) {
         if (std::ifstream(dir_ + "/serial")) return;
         std::ofstream(dir_ + "/index.txt");
         std::ofstream(dir_ + "/serial") << "5000\n";
@@ -46,7 +47,7 @@ private:
         return out + "'";
     }
     std::string NewKey(const std::string& keyFile) const {
-        return (gost_ ? " -newkey gost2012_256 -pkeyopt paramset:A" : " -newkey rsa:2048") + std::string(" -nodes -keyout ") +
+        return (gost_ ? " -newkey gost2012_256 -pkeyopt paramset:A" : " -newkey rsa:" + std::to_string(rsaBits_)) + std::string(" -nodes -keyout ") +
                Quote(keyFile);
     }
     bool Run(const std::string& arguments) const {
@@ -59,6 +60,7 @@ private:
 
     std::string dir_;
     bool gost_;
+    int rsaBits_;
 };
 
 }  // namespace vorlan::test

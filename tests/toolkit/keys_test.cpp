@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "harness.h"
+#include "support/openssl_cli.h"
 
 namespace tkt {
 namespace {
@@ -191,18 +192,12 @@ TEST_P(KeysTest, NewRsaKeysHaveAtLeast2048Bits) {
         ASSERT_EQ(Tk().MakeRequestForPSE(ctx, pse.c_str(), (pse + "/req.pem").c_str()), 0) << LastError();
         EXPECT_EQ(RequestBits(pse + "/req.pem"), 2048) << asked;
     }
-    const Key old(EVP_RSA_gen(1024));
-    {
-        const std::unique_ptr<BIO, decltype(&BIO_free)> out(BIO_new_file((dir + "/old.key").c_str(), "w"), &BIO_free);
-        ASSERT_EQ(PEM_write_bio_PrivateKey(out.get(), old.get(), nullptr, nullptr, 0, nullptr, nullptr), 1);
-    }
-    tkt::Subject subject;
-    subject.CN = "OLD1024";
-    const std::string cert = Pki().Issue("OLD1024", old.get(), subject, 365, dir + "/old.pem");
+    const std::string cert = dir + "/old.pem", key = dir + "/old.key";
+    ASSERT_TRUE(vorlan::test::OpensslCli(dir, false, 1024).Issue("/CN=OLD1024", Pki().CaCertFile(), Pki().CaKeyFile(), cert, key));
     std::vector<unsigned char> sig(4224);
     std::int32_t len = 4224, dataLength = 1;
     const auto* data = reinterpret_cast<const unsigned char*>("x");
-    ASSERT_EQ(Tk().SignData(Open("USER01", {{0, cert}, {6, dir + "/old.key"}}), data, 1, sig.data(), &len, ""), 0) << LastError();
+    ASSERT_EQ(Tk().SignData(Open("USER01", {{0, cert}, {6, key}}), data, 1, sig.data(), &len, ""), 0) << LastError();
     std::string who(static_cast<std::size_t>(Tk().GetMaxUIDLength()), '\0');
     EXPECT_EQ(Tk().VerifyData(Open("USER02"), data, &dataLength, sig.data(), len, who.data()), 0) << LastError();
 }
