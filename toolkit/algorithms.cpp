@@ -77,12 +77,11 @@ const EVP_MD* DigestForKey(EVP_PKEY* key, const std::string& signatureParam) {
 
 int RsaBits(const std::string& value) {
     std::string v = Upper(value);
-    if (v.empty()) return 2048;
+    if (v.empty()) return kMinRsaBits;
     int bits = 0;
     auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), bits);
     if (ec != std::errc() || p != v.data() + v.size() || bits < 0) Fail(kErrArgument, "Bad RSA key size \"" + value + "\"");
-    if (bits == 0) return 2048;
-    if (bits < 512 || bits > 4096) Fail(kErrArgument, "RSA key size must be between 512 and 4096 bits");
+    if (bits > 4096) Fail(kErrArgument, "RSA key size must be at most 4096 bits");
     return bits;
 }
 

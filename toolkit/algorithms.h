@@ -31,7 +31,10 @@ SignatureSuite SuiteFor(const std::string& name);
 const EVP_MD* DigestForKey(EVP_PKEY* key, const std::string& signatureParam);
 // IsGostKey: whether a key is a GOST R 34.10 key.
 bool IsGostKey(EVP_PKEY* key);
-// RsaBits: the RSA key size from the key size parameter (0 or empty = 2048); throws.
+// kMinRsaBits: the smallest RSA key the toolkit makes; existing smaller keys still work.
+constexpr int kMinRsaBits = 2048;
+// RsaBits: the RSA key size asked for by the key size parameter (empty = kMinRsaBits),
+// 0 to 4096; throws. GenerateKey raises a smaller size to kMinRsaBits.
 int RsaBits(const std::string& value);
 
 }  // namespace vtk

@@ -13,6 +13,7 @@
 #include "immortal.h"
 #include "params.h"
 #include "pse_container.h"
+#include "recipients.h"
 #include "subject.h"
 
 namespace vtk {
@@ -79,9 +80,8 @@ std::string Context::PathParam(int index) const {
 }
 
 bool Context::UseSerial() const {
-    std::string f = Trim(Param(kUidField));
-    std::transform(f.begin(), f.end(), f.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return f == "SN";
+    std::lock_guard lock(mutex_);
+    return UidField_locked() == "SN";
 }
 
 std::string Context::CaDir() const {
@@ -162,23 +162,10 @@ SharedKey Context::OwnKey() {
     return ownKey_;
 }
 
-SharedCert Context::FindIn_locked(const std::vector<SharedCert>& certs, const std::string& uid) const {
-    bool serial = false;
-    {
-        std::string f = Trim(params_[kUidField]);
-        std::transform(f.begin(), f.end(), f.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        serial = f == "SN";
-    }
-    for (const auto& c : certs) {
-        if (!c) continue;
-        std::string id = CertUid(c.get(), serial);
-        bool same = serial ? (id.size() == uid.size() && std::equal(id.begin(), id.end(), uid.begin(), [](unsigned char a, unsigned char b) {
-                                 return std::toupper(a) == std::toupper(b);
-                             }))
-                           : id == uid;
-        if (same) return c;
-    }
-    return nullptr;
+std::string Context::UidField_locked() const {
+    std::string f = Trim(params_[kUidField]);
+    std::transform(f.begin(), f.end(), f.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return f.empty() ? "CN" : f;
 }
 
 void Context::ScanCertificateDir_locked() {
@@ -196,13 +183,20 @@ void Context::ScanCertificateDir_locked() {
 SharedCert Context::FindCertificate(const std::string& uid) {
     std::lock_guard lock(mutex_);
     LoadOwnCertificate_locked();
-    if (auto c = FindIn_locked(added_, uid)) return c;
-    if (auto c = FindIn_locked({ownCert_}, uid)) return c;
+    const std::string field = UidField_locked();
+    const CertificateMatch match(uid, field == "SN", field);
+    // As the engine chooses: the file UID.pem is current, UID.cer only without it.
+    if (auto c = match.FiledUnder(ParamPath_locked(kCertificateDir))) return c;
+    std::vector<SharedCert> found;
+    match.Collect(added_, found);
+    match.Collect({ownCert_}, found);
     if (!dirScanned_) ScanCertificateDir_locked();
-    if (auto c = FindIn_locked(dirCerts_, uid)) return c;
-    // Certificates may have been filed since the last scan.
-    ScanCertificateDir_locked();
-    return FindIn_locked(dirCerts_, uid);
+    match.Collect(dirCerts_, found);
+    if (found.empty()) {  // certificates may have been filed since the last scan
+        ScanCertificateDir_locked();
+        match.Collect(dirCerts_, found);
+    }
+    return InUse(found);
 }
 
 void Context::AddCertificate(SharedCert cert) {

@@ -41,7 +41,8 @@ public:
     // files hold them now; throw kErrOwnCertificate / kErrPrivateKey when there is none.
     SharedCert OwnCertificate();
     SharedKey OwnKey();
-    // FindCertificate: a known certificate by subject line (or serial with SN); nullptr.
+    // FindCertificate: a known certificate by subject line (or serial with SN): the one the
+    // engine files under the UID (UID.pem, else UID.cer), else the one in use; nullptr.
     SharedCert FindCertificate(const std::string& uid);
     // AddCertificate: makes a certificate known to this context (found before others).
     void AddCertificate(SharedCert cert);
@@ -59,7 +60,8 @@ private:
     // files are now (through the parse cache), or the reason there is none.
     void LoadOwnCertificate_locked();
     void LoadOwnKey_locked();
-    SharedCert FindIn_locked(const std::vector<SharedCert>& certs, const std::string& uid) const;
+    // UidField_locked: the UID field in upper case ("CN" when empty).
+    std::string UidField_locked() const;
     void ScanCertificateDir_locked();
     SharedStore BuildStore(bool checkTime) const;
 

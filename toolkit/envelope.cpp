@@ -10,24 +10,20 @@
 #include "size_limits.h"
 #include "operations.h"
 #include "params.h"
+#include "recipients.h"
 #include "subject.h"
+#include "subject_line.h"
 
 namespace vtk {
 
 namespace {
 
+// SplitSubjects: the subject lines of a ";"-joined list (escaped ";" stay inside a value).
 std::vector<std::string> SplitSubjects(const char* subjects) {
     std::vector<std::string> out;
     if (subjects == nullptr) return out;
-    std::string all(subjects);
-    std::size_t start = 0;
-    while (start <= all.size()) {
-        std::size_t end = all.find(';', start);
-        if (end == std::string::npos) end = all.size();
-        std::string part = all.substr(start, end - start);
-        if (!part.empty()) out.push_back(part);
-        start = end + 1;
-    }
+    for (auto& part : mpro::SplitSubjectList(subjects))
+        if (!part.empty()) out.push_back(std::move(part));
     return out;
 }
 
@@ -39,9 +35,13 @@ void EncodeData(Context& ctx, unsigned char* data, std::int32_t* length, const c
     for (const auto& s : SplitSubjects(subjects)) {
         SharedCert c = ctx.FindCertificate(s);
         if (!c) Fail(kErrRecipient, "No certificate for recipient " + s);
+        CheckRecipient(ctx, c.get(), s);
         recipients.push_back(c);
     }
-    if (recipients.empty()) recipients.push_back(ctx.OwnCertificate());
+    if (recipients.empty()) {
+        recipients.push_back(ctx.OwnCertificate());
+        CheckRecipient(ctx, recipients.back().get(), "own certificate");
+    }
 
     const EVP_CIPHER* cipher = CipherFor(ctx.Param(kCipher));
     CmsPtr cms(CMS_encrypt(nullptr, nullptr, cipher, CMS_BINARY | CMS_PARTIAL));

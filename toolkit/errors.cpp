@@ -42,6 +42,10 @@ const char* ErrorText(std::int32_t code) {
     case kErrContainer: return "Key container missing or damaged";
     case kErrCertificateNotFound: return "Certificate not found";
     case kErrSignerKey: return "No private key for the requested signer";
+    case kErrRecipientExpired: return "Recipient certificate has expired";
+    case kErrRecipientNotYetValid: return "Recipient certificate is not yet valid";
+    case kErrRecipientRevoked: return "Recipient certificate is revoked";
+    case kErrRecipientUntrusted: return "Recipient certificate is not issued by a CA of the installation";
     default: return nullptr;
     }
 }

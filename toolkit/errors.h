@@ -34,6 +34,11 @@ enum Code : std::int32_t {
     kErrContainer = -1021,
     kErrCertificateNotFound = -1022,
     kErrSignerKey = -1023,
+    // Encryption refused for a recipient certificate that may not receive mail.
+    kErrRecipientExpired = -1030,
+    kErrRecipientNotYetValid = -1031,
+    kErrRecipientRevoked = -1032,
+    kErrRecipientUntrusted = -1033,
 };
 
 // ErrorText: the fixed text of a toolkit code, or nullptr for an unknown code.

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     try {
         vtk::EnsureCryptoReady();
         std::string dir = vtk::ResolvePath(argv[1]);
-        std::string id = vtk::CreateContainer(dir, kind == "gost" ? vtk::KeyKind::Gost2012_256 : vtk::KeyKind::Rsa, 2048);
+        std::string id = vtk::CreateContainer(dir, kind == "gost" ? vtk::KeyKind::Gost2012_256 : vtk::KeyKind::Rsa, vtk::kMinRsaBits);
         std::cout << id << "\n";
         return 0;
     } catch (const vtk::Failure& f) {

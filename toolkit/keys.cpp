@@ -5,6 +5,8 @@
 #include <openssl/pem.h>
 #include <openssl/rsa.h>
 
+#include <algorithm>
+
 #include "errors.h"
 
 namespace vtk {
@@ -18,7 +20,7 @@ PKeyPtr GenerateKey(KeyKind kind, int rsaBits) {
             Fail(kErrKeyGeneration, "GOST key generation cannot start");
     } else {
         ctx.reset(EVP_PKEY_CTX_new_id(EVP_PKEY_RSA, nullptr));
-        if (!ctx || EVP_PKEY_keygen_init(ctx.get()) != 1 || EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), rsaBits) <= 0)
+        if (!ctx || EVP_PKEY_keygen_init(ctx.get()) != 1 || EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), std::max(rsaBits, kMinRsaBits)) <= 0)
             Fail(kErrKeyGeneration, "RSA key generation cannot start");
     }
     EVP_PKEY* raw = nullptr;

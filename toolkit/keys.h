@@ -9,7 +9,8 @@
 
 namespace vtk {
 
-// GenerateKey: a new key pair (GOST R 34.10-2012 256-bit, parameter set A, or RSA).
+// GenerateKey: a new key pair (GOST R 34.10-2012 256-bit, parameter set A, or RSA of
+// rsaBits, never fewer than kMinRsaBits).
 PKeyPtr GenerateKey(KeyKind kind, int rsaBits);
 // PrivateKeyPem: PKCS#8 PEM of a key, encrypted with AES-256-CBC when password is set.
 std::string PrivateKeyPem(EVP_PKEY* key, const std::string& password);

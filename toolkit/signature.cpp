@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "algorithms.h"
+#include "chain.h"
 #include "errors.h"
 #include "file_io.h"
 #include "keys.h"
@@ -100,6 +101,8 @@ void VerifyData(Context& ctx, const unsigned char* data, std::int32_t* length, c
     const unsigned char* p = der;
     CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(derLength)));
     if (!cms || OBJ_obj2nid(CMS_get0_type(cms.get())) != NID_pkcs7_signed) Fail(kErrSignatureFormat, "Not a signature");
+    // Attached: the signature fills the span up to the trailer exactly; nothing may hide between.
+    if (signature == nullptr && p != der + derLength) Fail(kErrSignatureFormat, "Bytes between the attached signature and its trailer");
     EnsureCryptoReady();
     auto content = MemBio(data, dataLength);
     if (CMS_verify(cms.get(), nullptr, nullptr, content.get(), nullptr, CMS_BINARY | CMS_NO_SIGNER_CERT_VERIFY) != 1)
@@ -110,20 +113,11 @@ void VerifyData(Context& ctx, const unsigned char* data, std::int32_t* length, c
 
     SharedStore store = ctx.TrustStore(checkTime);
     X509StackPtr untrusted(CMS_get1_certs(cms.get()));
-    std::unique_ptr<X509_STORE_CTX, Deleter<X509_STORE_CTX_free>> vctx(X509_STORE_CTX_new());
-    if (!vctx || X509_STORE_CTX_init(vctx.get(), store.get(), cert, untrusted.get()) != 1)
-        Fail(kErrInternal, "Chain check cannot start");
-    if (X509_verify_cert(vctx.get()) != 1) {
-        int err = X509_STORE_CTX_get_error(vctx.get());
-        std::string why = std::string(X509_verify_cert_error_string(err)) + " for " +
-                          SubjectLine(X509_get_subject_name(X509_STORE_CTX_get_current_cert(vctx.get()) != nullptr
-                                                                ? X509_STORE_CTX_get_current_cert(vctx.get())
-                                                                : cert));
-        ERR_clear_error();
-        if (err == X509_V_ERR_CERT_REVOKED) throw Failure(kErrRevoked, why);
-        if (err == X509_V_ERR_CERT_HAS_EXPIRED || err == X509_V_ERR_CERT_NOT_YET_VALID) throw Failure(kErrValidity, why);
-        throw Failure(kErrUntrusted, why);
-    }
+    const ChainProblem problem = CheckChain(store.get(), cert, untrusted.get());
+    if (problem.error == X509_V_ERR_CERT_REVOKED) throw Failure(kErrRevoked, problem.text);
+    if (problem.error == X509_V_ERR_CERT_HAS_EXPIRED || problem.error == X509_V_ERR_CERT_NOT_YET_VALID)
+        throw Failure(kErrValidity, problem.text);
+    if (problem.error != X509_V_OK) throw Failure(kErrUntrusted, problem.text);
     if (signer != nullptr) PutText(signer, kMaxUIDLength, CertUid(cert, ctx.UseSerial()));
     if (signature == nullptr) *length = static_cast<std::int32_t>(dataLength);
 }

@@ -7,6 +7,7 @@
 #include <openssl/objects.h>
 
 #include "errors.h"
+#include "subject_line.h"
 
 namespace vtk {
 
@@ -89,7 +90,8 @@ std::string SubjectLine(const X509_NAME* name) {
     int n = X509_NAME_entry_count(name);
     for (int i = 0; i < n; ++i) {
         const X509_NAME_ENTRY* e = X509_NAME_get_entry(name, i);
-        line += "/" + TagOf(OBJ_obj2nid(X509_NAME_ENTRY_get_object(e))) + "=" + Utf8(X509_NAME_ENTRY_get_data(e));
+        line += "/" + TagOf(OBJ_obj2nid(X509_NAME_ENTRY_get_object(e))) + "=" +
+                mpro::EscapeSubjectValue(Utf8(X509_NAME_ENTRY_get_data(e)));
     }
     return line;
 }

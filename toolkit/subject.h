@@ -16,7 +16,8 @@ struct NameFields {
 };
 
 // SubjectLine: "/" + tag + "=" + value for every entry of a name, in its order; tags
-// C, ST, L, O, OU, CN, E, T (others by their short name), values in UTF-8.
+// C, ST, L, O, OU, CN, E, T (others by their short name), values in UTF-8 and escaped
+// as subject_line.h says.
 std::string SubjectLine(const X509_NAME* name);
 // SerialHex: a certificate's serial number in upper-case hexadecimal.
 std::string SerialHex(const X509* cert);

@@ -3,17 +3,13 @@
 #include <array>
 #include <string_view>
 
+#include "binding/subject_line.h"
 #include "support/text_utils.h"
 
 namespace vorlan {
 
 std::string ExtractSubjectComponent(const std::string& subject, const std::string& tag) {
-    if (tag.empty()) return {};
-    const auto start = subject.find(tag);
-    if (start == std::string::npos) return {};
-    const auto from = start + tag.size();
-    const auto end = subject.find('/', from);
-    return subject.substr(from, end == std::string::npos ? std::string::npos : end - from);
+    return mpro::SubjectComponent(subject, tag);
 }
 
 std::string GetSubjectCN(const std::string& subject) { return ExtractSubjectComponent(subject, "/CN="); }

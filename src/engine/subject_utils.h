@@ -8,7 +8,8 @@
 namespace vorlan {
 
 // ExtractSubjectComponent: the value after the first occurrence of tag (e.g. "/CN=") up to the
-// next "/" or the end; empty when the tag does not occur (case-sensitive).
+// next "/" or the end, escapes inside values honoured (binding/subject_line.h); empty when the
+// tag does not occur (case-sensitive).
 std::string ExtractSubjectComponent(const std::string& subject, const std::string& tag);
 
 // Field helpers: the value of one subject field.

@@ -12,7 +12,8 @@ namespace vorlan::exports {
 
 using EngineRef = std::shared_ptr<TCryptoEngine>;
 
-// AdoptEngine: takes ownership of a new engine and returns its handle (the engine's address).
+// AdoptEngine: takes ownership of a new engine and returns its handle: an opaque pointer-sized
+// value never issued before in this process (null once none is left, or for a null engine).
 VORLAN_HANDLE AdoptEngine(std::unique_ptr<TCryptoEngine> engine);
 // FindEngine: the live engine behind handle, or null. The reference keeps the engine alive
 // for the caller even when another thread destroys the handle meanwhile.

@@ -78,6 +78,7 @@ void Installation::Build() {
     for (const char* sub : {"certs", "CA", "staging", "USER01", "USER02", "USER03", "REVOKED", "EXPIRED"})
         ASSERT_TRUE(CreateDirectoryPath(Path(sub))) << sub;
     pki_.WriteCA(Native("CA\\ca.pem"));
+    pki_.WriteCAKey(Native("ca.key"));  // for certificates issued by the openssl command line
     struct User {
         const char* cn;
         long serial, from, to;

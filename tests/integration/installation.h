@@ -1,6 +1,6 @@
 // An installation made at test time for one algorithm: a CA, users USER01..USER03 plus a
 // revoked and an expired one, their certificates filed and the CRL installed through the
-// library's own exports; engines opened per user.
+// library's own exports; engines opened per user. The CA's key lies in ca.key.
 #pragma once
 
 #include <map>

@@ -1,7 +1,9 @@
 // Encryption for recipients and decryption with the own key.
 #include <cstring>
+#include <filesystem>
 
 #include "harness.h"
+#include "support/openssl_cli.h"
 
 namespace tkt {
 namespace {
@@ -118,6 +120,23 @@ TEST_P(EnvelopeTest, UnknownCipherIsAClearError) {
     Encrypt(Open("USER01", {{3, "ROT13"}}), "x", "", 1, &code);
     EXPECT_EQ(code, -1004);
     EXPECT_NE(LastError().find("ROT13"), std::string::npos);
+}
+
+// Several files of one subject, none named by its UID: the one valid now with the latest
+// start of validity receives the mail (certificates from the openssl command line).
+TEST_P(EnvelopeTest, RecipientIsTheCertificateInUse) {
+    const std::string dir = TempDir("choice");
+    std::filesystem::create_directories(dir + "/certs");
+    const vorlan::test::OpensslCli cli(dir, GetParam() == Algo::Gost);
+    for (const char* name : {"a", "b", "c"}) {
+        const std::string start = name[0] == 'a' ? "20200101000000Z" : name[0] == 'b' ? "20240101000000Z" : "20890101000000Z";
+        ASSERT_TRUE(cli.Issue("/C=RU/CN=CHOSEN", Pki().CaCertFile(), Pki().CaKeyFile(), dir + "/certs/" + name + ".pem",
+                              dir + "/" + name + ".key", start, "20900101000000Z"));
+    }
+    auto env = Encrypt(Open("USER01", {{1, dir + "/certs"}}), "for the current key", "/C=RU/CN=CHOSEN", 1);
+    std::string plain;
+    EXPECT_EQ(Decrypt(Open("USER01", {{0, dir + "/certs/b.pem"}, {6, dir + "/b.key"}}), env, &plain), 0) << LastError();
+    EXPECT_NE(Decrypt(Open("USER01", {{0, dir + "/certs/a.pem"}, {6, dir + "/a.key"}}), env, &plain), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Algorithms, EnvelopeTest, ::testing::Values(Algo::Gost, Algo::Rsa), AlgoName);

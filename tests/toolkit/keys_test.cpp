@@ -1,10 +1,12 @@
 // New keys and requests, key containers, backups and the keygen utility.
+#include <openssl/pem.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
 
 #include "harness.h"
+#include "support/openssl_cli.h"
 
 namespace tkt {
 namespace {
@@ -161,6 +163,43 @@ TEST_P(KeysTest, MatchingContainerInstallsSignatureKey) {
     std::string previous = buf.c_str();
     ASSERT_FALSE(previous.empty());
     EXPECT_EQ(ReadAll(previous), oldKey);
+}
+
+// RequestBits: the key size of a PEM request file (0 when it cannot be read).
+int RequestBits(const std::string& file) {
+    const std::string pem = ReadAll(file);
+    const std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), &BIO_free);
+    const std::unique_ptr<X509_REQ, decltype(&X509_REQ_free)> req(PEM_read_bio_X509_REQ(bio.get(), nullptr, nullptr, nullptr),
+                                                                  &X509_REQ_free);
+    return req ? EVP_PKEY_get_bits(X509_REQ_get0_pubkey(req.get())) : 0;
+}
+
+// New RSA keys, in key files and in containers, never have fewer than 2048 bits whatever
+// size is asked for; a 1024-bit key made before still signs and verifies.
+TEST_P(KeysTest, NewRsaKeysHaveAtLeast2048Bits) {
+    if (GetParam() != Algo::Rsa) GTEST_SKIP() << "RSA only";
+    const std::string dir = TempDir("bits");
+    for (const std::string asked : {"512", "1024"}) {
+        auto params = Subject("BITS");
+        params[5] = asked;
+        params[6] = dir + "/" + asked + ".key";
+        params[8] = dir + "/" + asked + ".req";
+        mpro::Context ctx = OpenWith(params);
+        char buf[260] = {};
+        ASSERT_EQ(Tk().GenerateNewSSK(ctx, buf), 0) << LastError();
+        EXPECT_EQ(RequestBits(params[8]), 2048) << asked;
+        const std::string pse = TempDir("bits_pse");
+        ASSERT_EQ(Tk().MakeRequestForPSE(ctx, pse.c_str(), (pse + "/req.pem").c_str()), 0) << LastError();
+        EXPECT_EQ(RequestBits(pse + "/req.pem"), 2048) << asked;
+    }
+    const std::string cert = dir + "/old.pem", key = dir + "/old.key";
+    ASSERT_TRUE(vorlan::test::OpensslCli(dir, false, 1024).Issue("/CN=OLD1024", Pki().CaCertFile(), Pki().CaKeyFile(), cert, key));
+    std::vector<unsigned char> sig(4224);
+    std::int32_t len = 4224, dataLength = 1;
+    const auto* data = reinterpret_cast<const unsigned char*>("x");
+    ASSERT_EQ(Tk().SignData(Open("USER01", {{0, cert}, {6, key}}), data, 1, sig.data(), &len, ""), 0) << LastError();
+    std::string who(static_cast<std::size_t>(Tk().GetMaxUIDLength()), '\0');
+    EXPECT_EQ(Tk().VerifyData(Open("USER02"), data, &dataLength, sig.data(), len, who.data()), 0) << LastError();
 }
 
 INSTANTIATE_TEST_SUITE_P(Algorithms, KeysTest, ::testing::Values(Algo::Gost, Algo::Rsa), AlgoName);

@@ -95,6 +95,16 @@ TEST_P(SignatureTest, AttachedRoundTripGivesDataLength) {
     EXPECT_EQ(signer, Pki().SubjectLine("USER02"));
 }
 
+TEST_P(SignatureTest, NothingMayHideBeforeTheAttachedTrailer) {
+    const auto buf = SignAttached(Open("USER02"), "attached payload");
+    std::int32_t length = 0;
+    for (std::size_t extra : {1u, 40u}) {
+        auto padded = buf;
+        padded.insert(padded.end() - 8, extra, 0);
+        EXPECT_EQ(VerifyAttached(Open("USER01"), padded, &length), -1012) << extra << " bytes before the trailer";
+    }
+}
+
 TEST_P(SignatureTest, SignatureRemovedFromSignedFile) {
     std::string data = "file body";
     auto buf = SignAttached(Open("USER01"), data);

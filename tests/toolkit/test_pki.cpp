@@ -146,7 +146,10 @@ TestPki::TestPki(const std::string& root, Algo algo) : root_(root), algo_(algo) 
     AddExt(ca, ca, NID_basic_constraints, "critical,CA:TRUE");
     AddExt(ca, ca, NID_key_usage, "critical,keyCertSign,cRLSign");
     Check(X509_sign(ca, caKey_.get(), Digest(algo)) > 0, "CA sign");
-    WriteText(CaDir() + "/ca1.pem", Pem([&](BIO* b) { return PEM_write_bio_X509(b, ca); }));
+    WriteText(CaCertFile(), Pem([&](BIO* b) { return PEM_write_bio_X509(b, ca); }));
+    WriteText(CaKeyFile(), Pem([&](BIO* b) {
+                  return PEM_write_bio_PrivateKey(b, caKey_.get(), nullptr, nullptr, 0, nullptr, nullptr);
+              }));
 
     for (const char* user : {"USER01", "USER02", "USER03", "EXPIRED", "REVOKED"}) {
         Key key = NewKey();

@@ -39,6 +39,9 @@ public:
     std::string CertDir() const { return root_ + "/certs"; }
     std::string CaDir() const { return root_ + "/ca"; }
     std::string CrlDir() const { return root_ + "/crl"; }
+    // CaCertFile / CaKeyFile: the CA's certificate and its key, for the openssl command line.
+    std::string CaCertFile() const { return CaDir() + "/ca1.pem"; }
+    std::string CaKeyFile() const { return root_ + "/ca.key"; }
     std::string CertFile(const std::string& user) const { return CertDir() + "/" + user + ".pem"; }
     std::string KeyFile(const std::string& user) const { return root_ + "/keys/" + user + ".key"; }
     // SubjectLine: the subject line of a user as the toolkit writes it.

@@ -1,6 +1,9 @@
 // Subject components and the UID file-name check.
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "binding/subject_line.h"
 #include "engine/subject_utils.h"
 
 namespace vorlan {
@@ -13,6 +16,23 @@ TEST(SubjectComponents, ValueRunsToNextSlashOrEnd) {
     EXPECT_EQ(ExtractSubjectComponent("/CN=A/OU=B", "/OU="), "B");
     EXPECT_EQ(ExtractSubjectComponent("/cn=A", "/CN="), "") << "tags are case-sensitive";
     EXPECT_EQ(ExtractSubjectComponent("/CN=/O=X", "/CN="), "");
+}
+
+// Escaped "/", ";" and "\" stay inside their value; a control byte stays visible as its escape.
+TEST(SubjectComponents, EscapedValuesStayInsideTheirField) {
+    struct Case {
+        const char* line;
+        const char* tag;
+        const char* value;
+    };
+    for (const Case& c : {Case{"/O=X\\/CN=USER01/CN=MALLORY", "/CN=", "MALLORY"},
+                          Case{"/O=X\\/CN=USER01/CN=MALLORY", "/O=", "X/CN=USER01"},
+                          Case{"/CN=A\\\\/O=B", "/CN=", "A\\"}, Case{"/CN=A\\\\/O=B", "/O=", "B"},
+                          Case{"/O=Semi\\;colon/CN=S", "/O=", "Semi;colon"}, Case{"/CN=USER01\\00X", "/CN=", "USER01\\00X"}})
+        EXPECT_EQ(ExtractSubjectComponent(c.line, c.tag), c.value) << c.line << " " << c.tag;
+    EXPECT_EQ(mpro::EscapeSubjectValue(std::string("a/b;c\\d\0e", 9)), "a\\/b\\;c\\\\d\\00e");
+    EXPECT_EQ(mpro::EscapeSubjectValue("Ivanov I.I. <ivanov@bank.ru>"), "Ivanov I.I. <ivanov@bank.ru>");
+    EXPECT_EQ(mpro::SplitSubjectList("/O=A\\;B/CN=X;/CN=Y"), (std::vector<std::string>{"/O=A\\;B/CN=X", "/CN=Y"}));
 }
 
 TEST(SubjectComponents, FieldHelpersTryTheirTagsInOrder) {

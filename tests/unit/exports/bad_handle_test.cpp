@@ -1,6 +1,7 @@
 // Every export with a handle that is not a live engine: null, never issued, destroyed.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "exports/export_probe.h"
@@ -57,6 +58,21 @@ TEST(BadHandle, DestroyedHandleGivesErrorResults) {
     DoneEngine(engine);
     ExpectErrorResults(engine);
     DoneEngine(engine);  // a second destruction is ignored
+}
+
+// A destroyed engine's handle is never issued again, so it can never reach another engine.
+TEST(BadHandle, HandlesAreNeverIssuedTwice) {
+    std::set<VORLAN_HANDLE> stale;
+    VORLAN_HANDLE live = GetCryptObj(0);
+    for (int i = 0; i < 8; ++i) {
+        stale.insert(live);
+        DoneEngine(live);
+        live = GetCryptObj(0);
+        ASSERT_NE(live, nullptr);
+        ASSERT_EQ(stale.count(live), 0u) << "a destroyed engine's handle was issued again";
+    }
+    for (VORLAN_HANDLE handle : stale) ExpectErrorResults(handle);
+    DoneEngine(live);
 }
 
 TEST(BadHandle, DoneEngineOfUnknownHandleLeavesLiveEnginesAlone) {
