@@ -196,8 +196,9 @@ public:
     std::string GetCADir();
     std::string GetCRLDir();
 
-    // CertificateOfSubject: the toolkit's certificate of a subject line (GetCertificateByUID).
-    std::int32_t CertificateOfSubject(TMProDLL& api, const std::string& subject, std::string& certificate);
+    // CertificateOfUID: the certificate filed under uid as the toolkit holds it
+    // (GetCertificateByUID of its checked subject line); api is the binding used.
+    std::int32_t CertificateOfUID(const std::string& uid, TMProDLL*& api, std::string& certificate);
     // BuildPublicKeyTransfer: signs the record of owner and block as the current user and writes
     // its base64 text and a zero into transfer. -110 for an owner of 256 characters or more,
     // -101 for a block above 8192 bytes; signing codes unchanged. Raises when the text cannot

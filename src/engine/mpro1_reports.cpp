@@ -87,17 +87,11 @@ std::int32_t TMPro1CryptoEngine::GetReport(const char* uid, char* report) {
         if (!platform::FileExists(file)) return kPendingFileMissing;
         return GetPublicKeyPropertiesByFile(file.c_str(), report);
     }
-    std::string subject;
-    std::int32_t code = ReadSubjectFromCert(uid, subject);
-    if (code != kOk) return code;
-    TMProDLL* api = nullptr;
-    code = RequireCryptoAPI(api);
-    if (code != kOk) return code;
     return Guarded("TMProCryptoEngine.GetReport: ", [&]() -> std::int32_t {
+        TMProDLL* api = nullptr;
         std::string certificate;
-        const std::int32_t result = CertificateOfSubject(*api, subject, certificate);
-        if (result != kOk) return result;
-        return ReportOfBlock(*api, certificate, report);
+        const std::int32_t code = CertificateOfUID(uid, api, certificate);
+        return code != kOk ? code : ReportOfBlock(*api, certificate, report);
     });
 }
 

@@ -104,17 +104,21 @@ std::int32_t TMPro1CryptoEngine::SaveTransferToFile(const std::string& directory
     });
 }
 
-std::int32_t TMPro1CryptoEngine::CertificateOfSubject(TMProDLL& api, const std::string& subject,
-                                                     std::string& certificate) {
-    const std::int32_t capacity = std::max(api.GetMaxCertBufferSize(), 0);
+std::int32_t TMPro1CryptoEngine::CertificateOfUID(const std::string& uid, TMProDLL*& api, std::string& certificate) {
+    std::string subject;
+    std::int32_t code = ReadSubjectFromCert(uid, subject);
+    if (code != kOk) return code;
+    code = RequireCryptoAPI(api);
+    if (code != kOk) return code;
+    const std::int32_t capacity = std::max(api->GetMaxCertBufferSize(), 0);
     try {
         certificate.assign(static_cast<std::size_t>(capacity) + 1, '\0');
     } catch (const std::bad_alloc&) {
         return kLowMemory;
     }
     std::int32_t length = capacity;
-    const std::int32_t result = api.GetCertificateByUID(BuildParamVector(api), subject.c_str(), Bytes(certificate), &length);
-    if (result != kOk) return result;
+    code = api->GetCertificateByUID(BuildParamVector(*api), subject.c_str(), Bytes(certificate), &length);
+    if (code != kOk) return code;
     if (length < 0 || length > capacity)
         throw ERangeError("The toolkit reports a certificate of " + std::to_string(length) + " bytes");
     certificate.resize(static_cast<std::size_t>(length));
@@ -124,17 +128,11 @@ std::int32_t TMPro1CryptoEngine::CertificateOfSubject(TMProDLL& api, const std::
 std::int32_t TMPro1CryptoEngine::GetPublicKeyTransfer(const char* uid, char* transfer) {
     if (transfer == nullptr) return kBadArgument;
     const std::string owner = uid != nullptr ? uid : "";
-    std::string subject;
-    std::int32_t code = ReadSubjectFromCert(owner, subject);
-    if (code != kOk) return code;
-    TMProDLL* api = nullptr;
-    code = RequireCryptoAPI(api);
-    if (code != kOk) return code;
     return Guarded("TMProCryptoEngine.GetPublicKeyTransfer: ", [&]() -> std::int32_t {
+        TMProDLL* api = nullptr;
         std::string certificate;
-        const std::int32_t result = CertificateOfSubject(*api, subject, certificate);
-        if (result != kOk) return result;
-        return BuildPublicKeyTransfer(owner, certificate, transfer);
+        const std::int32_t code = CertificateOfUID(owner, api, certificate);
+        return code != kOk ? code : BuildPublicKeyTransfer(owner, certificate, transfer);
     });
 }
 

@@ -86,6 +86,17 @@ std::string Installation::StageRequest(const std::string& cn, long serial) const
     return request;
 }
 
+void InstallationTest::SetUp() {
+    install_ = Installation::Get(GetParam());
+    if (install_ == nullptr) GTEST_SKIP() << "the GOST engine is not installed";
+}
+
+std::string InstallationTest::ErrorText(VORLAN_HANDLE h, std::int32_t code) {
+    char text[1024] = {};
+    GetCryptoErrorString(h, code, text);
+    return text;
+}
+
 void Installation::Build() {
     for (const char* sub : {"certs", "CA", "staging", "USER01", "USER02", "USER03", "REVOKED", "EXPIRED"})
         ASSERT_TRUE(CreateDirectoryPath(Path(sub))) << sub;

@@ -3,6 +3,8 @@
 // library's own exports; engines opened per user.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -45,6 +47,16 @@ private:
     Algorithm algorithm_;
     std::string dir_;  // ends in a backslash
     TestPKI pki_;
+};
+
+// InstallationTest: a test run once per algorithm on that algorithm's installation.
+class InstallationTest : public ::testing::TestWithParam<Algorithm> {
+protected:
+    // SetUp: the installation; the test is skipped when the GOST engine is missing.
+    void SetUp() override;
+    // ErrorText: the library's text of a result code.
+    static std::string ErrorText(VORLAN_HANDLE h, std::int32_t code);
+    Installation* install_ = nullptr;
 };
 
 }  // namespace vorlan::test

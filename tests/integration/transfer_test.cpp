@@ -18,17 +18,9 @@ namespace {
 // Codes of the project's toolkit for a transfer whose signature fails.
 constexpr std::int32_t kSignatureFormat = -1012, kSignatureInvalid = -1013, kUntrusted = -1014, kRevoked = -1015;
 
-class TransferTest : public ::testing::TestWithParam<Algorithm> {
+class TransferTest : public InstallationTest {
 protected:
-    void SetUp() override {
-        install_ = Installation::Get(GetParam());
-        if (install_ == nullptr) GTEST_SKIP() << "the GOST engine is not installed";
-    }
-    std::string Error(VORLAN_HANDLE h, std::int32_t code) {
-        char text[1024] = {};
-        GetCryptoErrorString(h, code, text);
-        return std::to_string(code) + " " + text;
-    }
+    static std::string Error(VORLAN_HANDLE h, std::int32_t code) { return std::to_string(code) + " " + ErrorText(h, code); }
     // Transfer: the transfer text an operation writes (empty when it fails).
     template <class Make>
     std::string Transfer(VORLAN_HANDLE h, Make make) {
@@ -61,7 +53,6 @@ protected:
     }
     static unsigned char* Bytes(std::string& s) { return reinterpret_cast<unsigned char*>(s.data()); }
 
-    Installation* install_ = nullptr;
     const std::string message_ = "Statement for March: 17 payments, balance 1000.00";
 };
 
