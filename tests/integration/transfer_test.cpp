@@ -1,7 +1,7 @@
-// Public key transfers end to end with the real toolkit, in GOST and in RSA: certificates and
-// requests travel, are reported, matched and filed; hostile transfers change nothing; two
-// installations laid out by CreateDirStructure exchange keys by transfers alone, then mail.
-#include <gtest/gtest.h>
+// Public key transfers end to end with the real toolkit, in GOST and in RSA: certificates,
+// requests and CA certificates travel, are reported, matched and filed; hostile transfers
+// change nothing; two installations laid out by CreateDirStructure exchange keys by
+// transfers alone, then mail.
 #include <openssl/evp.h>
 
 #include <algorithm>
@@ -15,26 +15,25 @@
 namespace vorlan::test {
 namespace {
 
-// Codes of the project's toolkit for a transfer whose signature fails.
-constexpr std::int32_t kSignatureFormat = -1012, kSignatureInvalid = -1013, kUntrusted = -1014, kRevoked = -1015;
-
 class TransferTest : public InstallationTest {
 protected:
-    static std::string Error(VORLAN_HANDLE h, std::int32_t code) { return std::to_string(code) + " " + ErrorText(h, code); }
-    // Transfer: the transfer text an operation writes (empty when it fails).
+    // Made: the transfer text an operation writes (empty when it fails).
     template <class Make>
-    std::string Transfer(VORLAN_HANDLE h, Make make) {
+    std::string Made(VORLAN_HANDLE h, Make make) {
         std::string buffer(static_cast<std::size_t>(GetMaxPublicKeyTransferSize(h)) + 1, '\0');
         const std::int32_t code = make(buffer.data());
-        EXPECT_EQ(code, 0) << Error(h, code);
+        EXPECT_EQ(code, 0) << ErrorText(h, code);
         return code == 0 ? std::string(buffer.c_str()) : std::string();
     }
-    std::string Owner(VORLAN_HANDLE h, const std::string& transfer) {
+    std::string ByFile(VORLAN_HANDLE h, const std::string& file) {
+        return Made(h, [&](char* out) { return GetPublicKeyTransferByFile(h, out, file.c_str()); });
+    }
+    static std::string Owner(VORLAN_HANDLE h, const std::string& transfer) {
         char uid[257] = {};
         const std::int32_t code = GetUIDByPublicKeyTransfer(h, transfer.c_str(), uid);
         return code == 0 ? uid : "code " + std::to_string(code);
     }
-    std::string Report(VORLAN_HANDLE h, const std::string& transfer) {
+    static std::string Report(VORLAN_HANDLE h, const std::string& transfer) {
         std::string report(static_cast<std::size_t>(GetMaxReportSize(h)), '\0');
         const std::int32_t code = GetPublicKeyPropertiesByTransfer(h, transfer.c_str(), report.data());
         return code == 0 ? report.c_str() : "code " + std::to_string(code);
@@ -43,7 +42,6 @@ protected:
         std::ifstream in(platform::NativePath(path), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    // Names: the files of a directory (no "." entries), sorted.
     static std::vector<std::string> Names(const std::string& dir) {
         std::vector<std::string> names;
         for (const auto& e : platform::Enumerate(dir + "\\*.*"))
@@ -52,141 +50,105 @@ protected:
         return names;
     }
     static unsigned char* Bytes(std::string& s) { return reinterpret_cast<unsigned char*>(s.data()); }
-
+    // Mail: from encrypts the message for to, to decrypts it; then to signs it attached and
+    // from takes the signature off: the message and the signer's UID, or the failing code.
+    std::string Mail(VORLAN_HANDLE from, VORLAN_HANDLE to, const char* toUid) {
+        std::string buffer = message_;
+        buffer.resize(message_.size() + static_cast<std::size_t>(GetMaxEncodeAddition(from) + GetMaxSignAddition(to)));
+        auto size = static_cast<std::int32_t>(message_.size());
+        char signer[64] = {};
+        for (std::int32_t code : {EncodeData(from, Bytes(buffer), &size, toUid), DecodeData(to, Bytes(buffer), &size, signer),
+                                  AddSign(to, Bytes(buffer), &size, toUid), RemoveSign(from, Bytes(buffer), &size, signer)})
+            if (code != 0) return "code " + std::to_string(code);
+        return buffer.substr(0, static_cast<std::size_t>(size)) + " from " + signer;
+    }
     const std::string message_ = "Statement for March: 17 payments, balance 1000.00";
 };
 
-TEST_P(TransferTest, CertificateTravelsAndMailFollows) {
+TEST_P(TransferTest, CertificateTravelsInBothLayoutsAndMailFollows) {
     EnginePtr alice = install_->Open("USER01"), bob = install_->Open("USER02");
-    const std::string transfer =
-        Transfer(alice.get(), [&](char* out) { return GetPublicKeyTransfer(alice.get(), "USER01", out); });
-    ASSERT_FALSE(transfer.empty());
+    const std::string transfer = Made(alice.get(), [&](char* out) { return GetPublicKeyTransfer(alice.get(), "USER01", out); });
     EXPECT_EQ(Owner(bob.get(), transfer), "USER01");
     const std::string report = Report(bob.get(), transfer);
-    EXPECT_NE(report.find("CN=USER01\r\n"), std::string::npos) << report;
-    EXPECT_NE(report.find("SN=65\r\n"), std::string::npos) << report;
-    EXPECT_NE(report.find("PKey=\r\n"), std::string::npos) << report;
+    for (const char* line : {"CN=USER01\r\n", "SN=65\r\n", "PKey=\r\n"}) EXPECT_NE(report.find(line), std::string::npos) << report;
 
-    const std::string before = Read(install_->Path("certs\\USER01.pem"));
-    ASSERT_EQ(IncludePublicKeyTransfer(bob.get(), transfer.c_str()), 0);
-    EXPECT_EQ(Read(install_->Path("certs\\USER01.pem")), before) << "the same certificate came back";
-    for (const auto& name : Names(install_->Path("certs"))) EXPECT_NE(name.rfind("crt", 0), 0u) << name;
-
-    std::string buffer = message_;
-    buffer.resize(message_.size() + static_cast<std::size_t>(GetMaxEncodeAddition(bob.get())));
-    auto size = static_cast<std::int32_t>(message_.size());
-    ASSERT_EQ(EncodeData(bob.get(), Bytes(buffer), &size, "USER01"), 0);
-    char scratch[64];
-    const std::int32_t code = DecodeData(alice.get(), Bytes(buffer), &size, scratch);
-    ASSERT_EQ(code, 0) << Error(alice.get(), code);
-    EXPECT_EQ(buffer.substr(0, static_cast<std::size_t>(size)), message_);
-}
-
-TEST_P(TransferTest, RequestIsReportedAsRequestAndMatchesOnlyItsCertificate) {
-    EnginePtr engine = install_->Open("USER01");
-    const std::string certificate = install_->StageCertificate("REQ01", 601);
-    const std::string request = install_->StageRequest("REQ01", 601);
-    const std::string other = install_->StageCertificate("REQ02", 602);
-    auto byFile = [&](const std::string& file) {
-        return Transfer(engine.get(), [&](char* out) { return GetPublicKeyTransferByFile(engine.get(), out, file.c_str()); });
-    };
-    const std::string certificateTransfer = byFile(certificate), requestTransfer = byFile(request),
-                      otherTransfer = byFile(other);
-    EXPECT_EQ(Owner(engine.get(), certificateTransfer), "REQ01");
-    EXPECT_EQ(Owner(engine.get(), requestTransfer), "Certificate Request");
-    const std::string report = Report(engine.get(), requestTransfer);
-    EXPECT_NE(report.find("CN=REQ01\r\n"), std::string::npos) << report;
-    EXPECT_EQ(report.find("SN="), std::string::npos) << "a request has no serial: " << report;
-
-    struct Case {
-        const std::string& certificate;
-        std::int32_t match;
-    } cases[] = {{certificateTransfer, -1}, {otherTransfer, 0}};
-    for (const auto& c : cases) {
-        std::int32_t match = 7;
-        EXPECT_EQ(CertAndRequestTransferMatch(engine.get(), c.certificate.c_str(), requestTransfer.c_str(), &match), 0);
-        EXPECT_EQ(match, c.match);
-    }
-}
-
-TEST_P(TransferTest, LongLayoutReadsLikeItsShortTwin) {
-    EnginePtr engine = install_->Open("USER01");
-    const std::string file = install_->StageCertificate("LONG01", 611);
-    const std::string shortTransfer =
-        Transfer(engine.get(), [&](char* out) { return GetPublicKeyTransferByFile(engine.get(), out, file.c_str()); });
-    // The long layout of older senders: 13828 bytes, block length at 512, block at 516.
-    const std::string certificate = Read(file);
-    std::string signed_(13828 + static_cast<std::size_t>(GetMaxSignAddition(engine.get())), '\0');
-    std::memcpy(signed_.data(), "LONG01", 6);
+    // The long layout of older senders (block length at 512, block at 516) reads the same.
+    const std::string certificate = Read(install_->Path("USER01\\own.pem"));
+    std::string signed_(13828 + static_cast<std::size_t>(GetMaxSignAddition(alice.get())), '\0');
+    std::memcpy(signed_.data(), "USER01", 6);
     for (int i = 0; i < 4; ++i) signed_[512 + i] = static_cast<char>(certificate.size() >> (8 * i));
     std::memcpy(signed_.data() + 516, certificate.data(), certificate.size());
     std::int32_t size = 13828;
-    ASSERT_EQ(AddSign(engine.get(), Bytes(signed_), &size, "USER01"), 0);
+    ASSERT_EQ(AddSign(alice.get(), Bytes(signed_), &size, "USER01"), 0);
     std::string longTransfer(4 * ((static_cast<std::size_t>(size) + 2) / 3) + 1, '\0');
     EVP_EncodeBlock(Bytes(longTransfer), Bytes(signed_), size);
+    EXPECT_EQ(Owner(bob.get(), longTransfer.c_str()), "USER01");
+    EXPECT_EQ(Report(bob.get(), longTransfer.c_str()), report);
 
-    EXPECT_EQ(Owner(engine.get(), longTransfer.c_str()), Owner(engine.get(), shortTransfer));
-    EXPECT_EQ(Report(engine.get(), longTransfer.c_str()), Report(engine.get(), shortTransfer));
-    ASSERT_TRUE(platform::CreateDir(install_->Path("USER01\\long")));
-    ASSERT_EQ(SavePublicKeyFromTransfer(engine.get(), install_->Path("USER01\\long").c_str(), longTransfer.c_str()), 0);
-    EXPECT_EQ(Read(install_->Path("USER01\\long\\Tmp_cert.pem")), certificate);
+    const std::string before = Read(install_->Path("certs\\USER01.pem"));
+    ASSERT_EQ(IncludePublicKeyTransfer(bob.get(), longTransfer.c_str()), 0);
+    EXPECT_EQ(Read(install_->Path("certs\\USER01.pem")), before) << "the same certificate came back";
+    for (const auto& name : Names(install_->Path("certs"))) EXPECT_NE(name.rfind("crt", 0), 0u) << name;
+    EXPECT_EQ(Mail(bob.get(), alice.get(), "USER01"), message_ + " from USER01");
 }
 
-TEST_P(TransferTest, HostileTransfersChangeNothing) {
-    EnginePtr bob = install_->Open("USER02");
-    EnginePtr revoked = install_->Open("REVOKED");
-    const std::string byRevoked =
-        Transfer(revoked.get(), [&](char* out) { return ExcludeSelfPublicKeyTransfer(revoked.get(), out); });
-    // A party of another CA, with an installation of its own.
-    TestPKI outside(GetParam());
-    const std::string dir = install_->Path("stranger\\");
-    ASSERT_TRUE(platform::CreateDir(dir) && platform::CreateDir(dir + "certs"));
-    outside.IssueUser("STRANGER", 900, platform::NativePath(dir + "key.pem"), platform::NativePath(dir + "own.pem"));
-    EnginePtr stranger =
-        install_->OpenWith({{1, dir + "own.pem"}, {2, dir + "certs"}, {3, dir}, {7, dir + "key.pem"}, {25, dir + "CA"}});
-    ASSERT_EQ(CreateDirStructure(stranger.get(), (dir + "own.pem").c_str(), ""), 0);
-    const std::string byStranger =
-        Transfer(stranger.get(), [&](char* out) { return ExcludeSelfPublicKeyTransfer(stranger.get(), out); });
-    std::string tampered =
-        Transfer(bob.get(), [&](char* out) { return GetPublicKeyTransfer(bob.get(), "USER02", out); });
-    tampered[tampered.size() / 3] = tampered[tampered.size() / 3] == 'A' ? 'B' : 'A';
+TEST_P(TransferTest, RequestsMatchTheirCertificateAndCACertificatesAreNumbered) {
+    EnginePtr engine = install_->Open("USER01");
+    const std::string certificate = ByFile(engine.get(), install_->StageCertificate("REQ01", 601));
+    const std::string request = ByFile(engine.get(), install_->StageRequest("REQ01", 601));
+    const std::string other = ByFile(engine.get(), install_->StageCertificate("REQ02", 602));
+    EXPECT_EQ(Owner(engine.get(), certificate), "REQ01");
+    EXPECT_EQ(Owner(engine.get(), request), "Certificate Request");
+    const std::string report = Report(engine.get(), request);
+    EXPECT_NE(report.find("CN=REQ01\r\n"), std::string::npos) << report;
+    EXPECT_EQ(report.find("SN="), std::string::npos) << "a request has no serial: " << report;
+    std::int32_t match[2] = {7, 7};
+    EXPECT_EQ(CertAndRequestTransferMatch(engine.get(), certificate.c_str(), request.c_str(), &match[0]), 0);
+    EXPECT_EQ(CertAndRequestTransferMatch(engine.get(), other.c_str(), request.c_str(), &match[1]), 0);
+    EXPECT_EQ(match[0] * 10 + match[1], -10) << "the request's certificate only";
 
-    struct Case {
-        const char* what;
-        std::string transfer;
-        std::int32_t code;
-    } cases[] = {{"valid base64 of garbage", "Z2FyYmFnZQ==", kSignatureFormat},
-                 {"record changed after signing", tampered, kSignatureInvalid},
-                 {"signed by a revoked party", byRevoked, kRevoked},
-                 {"signed by a party of another CA", byStranger, kUntrusted},
-                 {"not base64", "****", -101}};
-    const auto before = Names(install_->Path("certs"));
-    const std::string ownBefore = Read(install_->Path("certs\\REVOKED.pem"));
-    for (const auto& c : cases) {
-        EXPECT_EQ(IncludePublicKeyTransfer(bob.get(), c.transfer.c_str()), c.code) << c.what;
-        EXPECT_EQ(IncludeCACertificateFromTransfer(bob.get(), c.transfer.c_str()), c.code) << c.what;
-        EXPECT_EQ(Owner(bob.get(), c.transfer), "code " + std::to_string(c.code)) << c.what;
-    }
-    EXPECT_EQ(Names(install_->Path("certs")), before);
-    EXPECT_EQ(Read(install_->Path("certs\\REVOKED.pem")), ownBefore);
-    EXPECT_EQ(Names(install_->Path("CA")), std::vector<std::string>{"ca.pem"});
-}
-
-TEST_P(TransferTest, CACertificateFromATransferIsFiledUnderTheNextName) {
+    // A CA directory that trusts the CA under another name receives it as ca.pem, then ca00001.pem.
     const std::string dir = install_->Path("USER03\\CAin");
     ASSERT_TRUE(platform::CreateDir(dir));
     const std::string ca = Read(install_->Path("CA\\ca.pem"));
     ASSERT_TRUE(platform::WriteWholeFile(dir + "\\root.pem", ca.data(), ca.size()));
-    EnginePtr engine = install_->OpenWith({{1, install_->Path("USER03\\own.pem")}, {2, install_->Path("certs")},
-                                           {3, install_->Path("USER03")}, {7, install_->Path("USER03\\key.pem")},
-                                           {25, dir}, {26, install_->Path("CRL")}});
-    const std::string caFile = install_->Path("CA\\ca.pem");
-    const std::string transfer = Transfer(
-        engine.get(), [&](char* out) { return GetPublicKeyTransferByFile(engine.get(), out, caFile.c_str()); });
-    EXPECT_EQ(Owner(engine.get(), transfer), GetParam() == Algorithm::Gost ? "Test CA GOST" : "Test CA RSA");
-    for (int i = 0; i < 2; ++i) ASSERT_EQ(IncludeCACertificateFromTransfer(engine.get(), transfer.c_str()), 0);
+    EXPECT_EQ(SetCryptoParamValue(engine.get(), 25, dir.c_str()), 0);
+    const std::string caTransfer = ByFile(engine.get(), install_->Path("CA\\ca.pem"));
+    EXPECT_EQ(Owner(engine.get(), caTransfer), GetParam() == Algorithm::Gost ? "Test CA GOST" : "Test CA RSA");
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(IncludeCACertificateFromTransfer(engine.get(), caTransfer.c_str()), 0);
     EXPECT_EQ(Names(dir), (std::vector<std::string>{"ca.pem", "ca00001.pem", "root.pem"}));
     EXPECT_EQ(Read(dir + "\\ca00001.pem"), ca);
+}
+
+TEST_P(TransferTest, HostileTransfersChangeNothing) {
+    EnginePtr bob = install_->Open("USER02"), revoked = install_->Open("REVOKED");
+    // A party of another CA, with an installation of its own.
+    TestPKI outside(GetParam());
+    const std::string dir = install_->Path("stranger\\");
+    ASSERT_TRUE(platform::CreateDir(dir));
+    outside.IssueUser("STRANGER", 900, platform::NativePath(dir + "key.pem"), platform::NativePath(dir + "own.pem"));
+    EnginePtr stranger = install_->OpenWith({{1, dir + "own.pem"}, {2, dir + "certs"}, {3, dir}, {7, dir + "key.pem"}});
+    ASSERT_EQ(CreateDirStructure(stranger.get(), (dir + "own.pem").c_str(), ""), 0);
+    std::string tampered = Made(bob.get(), [&](char* out) { return GetPublicKeyTransfer(bob.get(), "USER02", out); });
+    tampered[tampered.size() / 3] = tampered[tampered.size() / 3] == 'A' ? 'B' : 'A';
+    // The project's toolkit codes: signature format, signature invalid, untrusted, revoked.
+    const std::pair<std::string, std::int32_t> cases[] = {
+        {"Z2FyYmFnZQ==", -1012},  // valid base64 of garbage
+        {tampered, -1013},
+        {Made(stranger.get(), [&](char* out) { return ExcludeSelfPublicKeyTransfer(stranger.get(), out); }), -1014},
+        {Made(revoked.get(), [&](char* out) { return ExcludeSelfPublicKeyTransfer(revoked.get(), out); }), -1015},
+        {"****", -101},
+    };
+    const auto before = Names(install_->Path("certs"));
+    const std::string revokedBefore = Read(install_->Path("certs\\REVOKED.pem"));
+    for (const auto& [transfer, code] : cases) {
+        EXPECT_EQ(IncludePublicKeyTransfer(bob.get(), transfer.c_str()), code);
+        EXPECT_EQ(IncludeCACertificateFromTransfer(bob.get(), transfer.c_str()), code);
+        EXPECT_EQ(Owner(bob.get(), transfer), "code " + std::to_string(code));
+    }
+    EXPECT_EQ(Names(install_->Path("certs")), before);
+    EXPECT_EQ(Read(install_->Path("certs\\REVOKED.pem")), revokedBefore);
+    EXPECT_EQ(Names(install_->Path("CA")), std::vector<std::string>{"ca.pem"});
 }
 
 TEST_P(TransferTest, TwoInstallationsExchangeKeysByTransfersAlone) {
@@ -201,35 +163,16 @@ TEST_P(TransferTest, TwoInstallationsExchangeKeysByTransfersAlone) {
         const std::string dir = install_->Path(std::string("two\\") + side.name + "\\");
         side.engine = install_->OpenWith({{1, dir + "own.pem"}, {2, dir + "certs"}, {3, dir + "keys"},
                                           {7, install_->StageKey(side.name, side.serial)}});
-        const std::int32_t code =
-            CreateDirStructure(side.engine.get(), certificate.c_str(), install_->Path("CA\\ca.pem").c_str());
-        ASSERT_EQ(code, 0) << Error(side.engine.get(), code);
+        const std::int32_t code = CreateDirStructure(side.engine.get(), certificate.c_str(), install_->Path("CA\\ca.pem").c_str());
+        ASSERT_EQ(code, 0) << ErrorText(side.engine.get(), code);
         EXPECT_EQ(Names(dir + "keys\\CA"), std::vector<std::string>{"ca1.pem"});
-        EXPECT_EQ(Names(dir + "certs"), std::vector<std::string>{std::string(side.name) + ".pem"});
-        side.transfer = Transfer(side.engine.get(),
-                                 [&](char* out) { return ExcludeSelfPublicKeyTransfer(side.engine.get(), out); });
+        side.transfer = Made(side.engine.get(), [&](char* out) { return ExcludeSelfPublicKeyTransfer(side.engine.get(), out); });
     }
     VORLAN_HANDLE alice = sides[0].engine.get(), bob = sides[1].engine.get();
-    std::string buffer = message_;
-    buffer.resize(message_.size() + static_cast<std::size_t>(GetMaxEncodeAddition(alice)) +
-                  static_cast<std::size_t>(GetMaxSignAddition(alice)));
-    auto size = static_cast<std::int32_t>(message_.size());
-    EXPECT_EQ(EncodeData(alice, Bytes(buffer), &size, "BOB"), -113) << "no key of BOB yet";
-
+    EXPECT_EQ(Mail(alice, bob, "BOB"), "code -113") << "no key of BOB yet";
     ASSERT_EQ(IncludePublicKeyTransfer(bob, sides[0].transfer.c_str()), 0);
     ASSERT_EQ(IncludePublicKeyTransfer(alice, sides[1].transfer.c_str()), 0);
-    std::int32_t code = EncodeData(alice, Bytes(buffer), &size, "BOB");
-    ASSERT_EQ(code, 0) << Error(alice, code);
-    char scratch[64];
-    code = DecodeData(bob, Bytes(buffer), &size, scratch);
-    ASSERT_EQ(code, 0) << Error(bob, code);
-    EXPECT_EQ(buffer.substr(0, static_cast<std::size_t>(size)), message_);
-    code = AddSign(bob, Bytes(buffer), &size, "BOB");
-    ASSERT_EQ(code, 0) << Error(bob, code);
-    char signer[40] = {};
-    code = RemoveSign(alice, Bytes(buffer), &size, signer);
-    ASSERT_EQ(code, 0) << Error(alice, code);
-    EXPECT_STREQ(signer, "BOB");
+    EXPECT_EQ(Mail(alice, bob, "BOB"), message_ + " from BOB");
 }
 
 INSTANTIATE_TEST_SUITE_P(Algorithms, TransferTest, ::testing::Values(Algorithm::Gost, Algorithm::Rsa),

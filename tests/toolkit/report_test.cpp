@@ -11,22 +11,12 @@
 namespace tkt {
 namespace {
 
-// Keys: the key=value lines of a report; the "PKey=" block under "PKey".
+// Keys: the key=value lines of a report up to its "PKey=" block.
 std::map<std::string, std::string> Keys(const std::string& report) {
     std::map<std::string, std::string> keys;
-    std::size_t pos = 0;
-    while (pos < report.size()) {
-        std::size_t end = report.find("\r\n", pos);
-        if (end == std::string::npos) end = report.size();
-        const std::string line = report.substr(pos, end - pos);
-        pos = end + 2;
-        if (line == "PKey=") {
-            const std::size_t blockEnd = report.find("\r\n\r\n", pos);
-            keys["PKey"] = report.substr(pos, blockEnd == std::string::npos ? std::string::npos : blockEnd - pos);
-            break;
-        }
-        if (const auto eq = line.find('='); eq != std::string::npos) keys[line.substr(0, eq)] = line.substr(eq + 1);
-    }
+    for (std::size_t pos = 0, end; (end = report.find("\r\n", pos)) != std::string::npos && report.compare(pos, 5, "PKey=");
+         pos = end + 2)
+        if (const auto eq = report.find('=', pos); eq < end) keys[report.substr(pos, eq - pos)] = report.substr(eq + 1, end - eq - 1);
     return keys;
 }
 
@@ -63,24 +53,20 @@ TEST_P(ReportTest, DumpAndRecordGiveTheSameKeys) {
         const auto length = static_cast<std::int32_t>(pem.size());
         mpro::CertInfoRecord record{};
         ASSERT_EQ(Tk().GetCertInfoEx(ctx, data, length, &record), 0) << LastError();
-        auto structured = Keys(vorlan::CertInfoText(record));
+        const std::string fromRecord = vorlan::CertInfoText(record);
         Tk().FreeCertInfo(ctx, &record);
         std::string dump(static_cast<std::size_t>(Tk().GetMaxCertInfoLength()), '\0');
         ASSERT_EQ(Tk().GetCertInfo(ctx, data, length, dump.data()), 0) << LastError();
         dump.resize(dump.find('\0'));
         const std::string report = vorlan::ReportFromDump(dump);
         EXPECT_EQ(vorlan::ReportFromDump(CrLf(dump)), report) << c.cn;
-        auto fromDump = Keys(report);
-
-        EXPECT_EQ(fromDump["CN"], c.cn);
-        EXPECT_EQ(fromDump.count("S") ? fromDump["S"] : "", c.state);
-        EXPECT_FALSE(fromDump["PKey"].empty()) << report;
-        EXPECT_EQ(fromDump["PKey"].find("    "), std::string::npos) << "indentation removed: " << report;
-        EXPECT_FALSE(structured["PKey"].empty());
-        // The key texts differ in form (record: DER bytes; dump: the printed key); every other key agrees.
-        structured.erase("PKey");
-        fromDump.erase("PKey");
-        EXPECT_EQ(fromDump, structured) << "dump:\n" << dump;
+        auto keys = Keys(report);
+        EXPECT_EQ(keys["CN"] + "/" + (keys.count("S") ? keys["S"] : ""), c.cn + "/" + c.state);
+        // The key texts differ in form (record: DER bytes; dump: the printed key); all else agrees.
+        const std::string key = report.substr(report.find("PKey=\r\n") + 7);
+        EXPECT_GT(key.size(), 40u) << report;
+        EXPECT_EQ(key.find("    "), std::string::npos) << "indentation removed: " << report;
+        EXPECT_EQ(keys, Keys(fromRecord)) << "dump:\n" << dump;
     }
 }
 
