@@ -54,14 +54,14 @@ std::int32_t TMPro1CryptoEngine::BuildPublicKeyTransfer(const std::string& owner
     char uid[kMaxUIDBuffer] = {};
     std::int32_t code = GetCurrentUserUID(uid);
     if (code != kOk) return code;
-    std::string signed_ = PackTransferRecord(owner, block);
-    signed_.resize(kTransferRecordSize + static_cast<std::size_t>(std::max(GetMaxSignAddition(), 0)));
+    std::string record = PackTransferRecord(owner, block);
+    record.resize(kTransferRecordSize + static_cast<std::size_t>(std::max(GetMaxSignAddition(), 0)));
     auto size = static_cast<std::int32_t>(kTransferRecordSize);
-    code = AddSign(Bytes(signed_), &size, uid);
+    code = AddSign(Bytes(record), &size, uid);
     if (code != kOk) return code;
-    if (size < static_cast<std::int32_t>(kTransferRecordSize) || static_cast<std::size_t>(size) > signed_.size())
+    if (size < static_cast<std::int32_t>(kTransferRecordSize) || static_cast<std::size_t>(size) > record.size())
         throw ERangeError("The signed transfer record is reported as " + std::to_string(size) + " bytes");
-    const std::string text = Base64Encode(signed_.data(), size);
+    const std::string text = Base64Encode(record.data(), size);
     if (text.empty()) throw EOutOfMemory("The transfer could not be coded as text");
     if (text.size() > static_cast<std::size_t>(kMaxPublicKeyTransferSize))
         throw ERangeError("The transfer text of " + std::to_string(text.size()) + " characters exceeds " +
@@ -72,15 +72,15 @@ std::int32_t TMPro1CryptoEngine::BuildPublicKeyTransfer(const std::string& owner
 
 std::int32_t TMPro1CryptoEngine::GetPublicKeyBlockByTransfer(const char* transfer, TransferBlock& out) {
     if (transfer == nullptr || *transfer == '\0') return kBadArgument;
-    // The longest transfer anyone sends: a long-layout body with the largest signature.
-    const std::size_t signedMax = kLongTransferBodySize + static_cast<std::size_t>(std::max(GetMaxSignAddition(), 0));
-    const std::size_t textMax = 4 * ((signedMax + 2) / 3);
-    std::size_t length = 0;
-    while (length <= textMax && transfer[length] != '\0') ++length;
-    if (length > textMax) return kBadArgument;
-    std::string decoded = Base64Decode(transfer, static_cast<std::int32_t>(length));
-    if (decoded.empty()) return kBadArgument;
     return Guarded("TMProCryptoEngine.GetPublicKeyBlockByTransfer: ", [&]() -> std::int32_t {
+        // The longest transfer anyone sends: a long-layout body with the largest signature.
+        const std::size_t signedMax = kLongTransferBodySize + static_cast<std::size_t>(std::max(GetMaxSignAddition(), 0));
+        const std::size_t textMax = 4 * ((signedMax + 2) / 3);
+        std::size_t length = 0;
+        while (length <= textMax && transfer[length] != '\0') ++length;
+        if (length > textMax) return kBadArgument;
+        std::string decoded = Base64Decode(transfer, static_cast<std::int32_t>(length));
+        if (decoded.empty()) return kBadArgument;
         char signer[kMaxUIDBuffer] = {};
         auto size = static_cast<std::int32_t>(decoded.size());
         const std::int32_t code = RemoveSign(Bytes(decoded), &size, signer);
