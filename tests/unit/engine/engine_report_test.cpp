@@ -124,12 +124,12 @@ TEST_F(ReportTest, WithoutRecordsFromTheDump) {
         ASSERT_EQ(engine_->GetReport("USER01", report_.data()), 0);
         EXPECT_EQ(Report(), kReport);
     }
+    Fake().SetResult("GetCertInfo", -1070);
+    EXPECT_EQ(engine_->GetReport("USER01", report_.data()), -1070);
     ASSERT_EQ(ByFile("request.pem"), 0);
     EXPECT_EQ(Report(), "PKey=\r\nMIIB\r\n-----END CERTIFICATE REQUEST-----\r\n\r\n") << "the request's own text";
     Fake().SetResult("GetMaxCertInfoLength", static_cast<std::int32_t>(kRequest.size()) - 1);
     EXPECT_EQ(ByFile("request.pem"), -112);
-    Fake().SetResult("GetCertInfo", -1070);
-    EXPECT_EQ(engine_->GetReport("USER01", report_.data()), -1070);
 }
 
 }  // namespace
