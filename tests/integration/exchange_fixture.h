@@ -10,17 +10,8 @@
 
 namespace vorlan::test {
 
-class ExchangeTest : public ::testing::TestWithParam<Algorithm> {
+class ExchangeTest : public InstallationTest {
 protected:
-    void SetUp() override {
-        install_ = Installation::Get(GetParam());
-        if (install_ == nullptr) GTEST_SKIP() << "the GOST engine is not installed";
-    }
-    std::string ErrorText(VORLAN_HANDLE h, std::int32_t code) {
-        char text[1024] = {};
-        GetCryptoErrorString(h, code, text);
-        return text;
-    }
     // Sign: a detached signature of data by the user's engine.
     std::string Sign(VORLAN_HANDLE h, const std::string& data) {
         std::string signature(static_cast<std::size_t>(GetMaxSignatureLength(h)), '\0');
@@ -34,7 +25,6 @@ protected:
     static const unsigned char* Bytes(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
     static std::int32_t Size(const std::string& s) { return static_cast<std::int32_t>(s.size()); }
 
-    Installation* install_ = nullptr;
     const std::string message_ = "Payment order 42: 1000.00 RUB to account 40702810000000000001";
 };
 
