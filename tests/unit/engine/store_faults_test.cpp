@@ -2,6 +2,8 @@
 // the directory holds its old state or its new one, a reader finds the current file at
 // every call, and the next include succeeds.
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <map>
 
 #include "engine_fixture.h"
@@ -121,6 +123,34 @@ TEST_P(StoreFaults, EveryFailureLeavesTheOldStateOrTheNew) {
             EXPECT_EQ(after.at("USER01.pem"), "next");
         }
     }
+}
+
+// A second include of the same UID, started by another engine while the first is between
+// its changes, waits for it: both succeed, each with a backup number of its own.
+TEST_F(EngineTest, IncludesOfOneUIDAreSerialised) {
+    Fake().SetText("GetCurrentUID", "/C=RU/CN=USER01");
+    WriteFile("certs\\USER01.pem", "old");
+    WriteFile("a.pem", "first");
+    WriteFile("b.pem", "second");
+    TMProWinCryptoEngine other;
+    other.SetRootPath(root_);
+    ASSERT_EQ(other.SetCryptoParamValue(2, Path("certs").c_str()), 0);
+    std::future<std::int32_t> second;
+    std::int32_t first = 0;
+    {
+        ScopedFaultPlan plan({.observe = [&](const DiskCall& call) {
+            if (call.number != 1) return;
+            second = std::async(std::launch::async, [&] { return other.IncludePublicKey(Path("b.pem").c_str()); });
+            // Long enough for an unserialised include to finish; a serialised one waits anyway.
+            second.wait_for(std::chrono::milliseconds(500));
+        }});
+        first = engine_->IncludePublicKey(Path("a.pem").c_str());
+    }
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(second.get(), 0);
+    EXPECT_EQ(ReadFile("certs\\USER01.001"), "old");
+    EXPECT_EQ(ReadFile("certs\\USER01.002"), "first");
+    EXPECT_EQ(ReadFile("certs\\USER01.pem"), "second");
 }
 
 INSTANTIATE_TEST_SUITE_P(
