@@ -39,7 +39,7 @@ struct ObserverScope {
 
 }  // namespace
 
-bool Intercept(DiskChange change, const std::string& path, const std::string& target) {
+bool Intercept(DiskChange change, const std::string& path, const std::string* target) {
     if (t_inObserver) return false;
     std::shared_ptr<ScopedFaultPlan::State> state;
     std::uint32_t number = 0;
@@ -54,7 +54,8 @@ bool Intercept(DiskChange change, const std::string& path, const std::string& ta
     }
     if (state->plan.observe) {
         ObserverScope scope;
-        state->plan.observe(DiskCall{change, number, path, target, fails});
+        static const std::string none;
+        state->plan.observe(DiskCall{change, number, path, target != nullptr ? *target : none, fails});
     }
     return fails;
 }

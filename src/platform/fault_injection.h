@@ -66,14 +66,17 @@ private:
 
 namespace fault_detail {
 extern std::atomic<bool> g_planActive;
-bool Intercept(DiskChange change, const std::string& path, const std::string& target);
+// Intercept: counts a changing call under the plan in force; target may be null.
+bool Intercept(DiskChange change, const std::string& path, const std::string* target);
 }  // namespace fault_detail
 
 // FaultInjected: whether a changing call must fail now; each changing call of the layer
-// asks it first, before it touches the disk.
-inline bool FaultInjected(DiskChange change, const std::string& path, const std::string& target = std::string()) {
-    return fault_detail::g_planActive.load(std::memory_order_relaxed) &&
-           fault_detail::Intercept(change, path, target);
+// asks it first, before it touches the disk (Rename and Copy name their destination).
+inline bool FaultInjected(DiskChange change, const std::string& path) {
+    return fault_detail::g_planActive.load(std::memory_order_relaxed) && fault_detail::Intercept(change, path, nullptr);
+}
+inline bool FaultInjected(DiskChange change, const std::string& path, const std::string& target) {
+    return fault_detail::g_planActive.load(std::memory_order_relaxed) && fault_detail::Intercept(change, path, &target);
 }
 
 }  // namespace vorlan::platform
