@@ -10,6 +10,7 @@
 #include "binding/mpro_dll.h"
 #include "fake_fixture.h"
 #include "platform/fault_injection.h"
+#include "support/fault_walk.h"
 
 namespace vorlan::test {
 namespace {
@@ -141,38 +142,23 @@ TEST_F(KeyExchange, FailedReplaceHalfWayRestoresOldSet) {
 // exchange succeeds. The source lacks net_ks.key in the second round.
 TEST_F(KeyExchange, EveryFailureLeavesTheOldSetOrTheNew) {
     for (const bool withNetKey : {true, false}) {
-        SetUp();
-        if (!withNetKey) fs::remove(source_ / "DB/CRYPT/net_ks.key");
-        const auto oldTree = Tree();
-        auto currentFiles = [&] {
-            bool all = fs::exists(certs_ / "self.pem");
-            for (const char* file : kKeyFiles)
-                all = all && (fs::exists(target_ / file) || (!withNetKey && std::string(file).find("net_ks") != std::string::npos));
-            return all;
-        };
-        std::uint32_t total = 0;
-        {
-            platform::ScopedFaultPlan count({});
-            ASSERT_TRUE(Exchange());
-            total = count.Calls();
-        }
-        const auto newTree = Tree();
-        for (std::uint32_t k = 1; k <= total; ++k) {
+        std::map<std::string, std::string> oldTree;
+        bool missing = false;
+        auto restore = [&] {
             SetUp();
             if (!withNetKey) fs::remove(source_ / "DB/CRYPT/net_ks.key");
-            bool readerFailed = false;
-            bool result = false;
-            {
-                platform::ScopedFaultPlan plan(
-                    {.failCall = k, .observe = [&](const platform::DiskCall&) { readerFailed |= !currentFiles(); }});
-                result = Exchange();
-            }
-            const auto tree = Tree();
-            EXPECT_FALSE(readerFailed) << "call " << k;
-            EXPECT_EQ(tree, result ? newTree : oldTree) << "call " << k << (result ? ": new set" : ": old set");
-            EXPECT_TRUE(Exchange()) << "the next exchange after call " << k;
-            EXPECT_EQ(Tree(), newTree);
-        }
+            if (oldTree.empty()) oldTree = Tree();
+        };
+        // A reader needs every current file that is there before and after.
+        auto observe = [&](const platform::DiskCall&) {
+            for (const auto& [name, content] : oldTree)
+                missing |= name.find(".old") == std::string::npos && name != "T/DB/CRYPT/net_ks.key" && !fs::exists(base_ / name);
+        };
+        auto after = [&](std::uint32_t, bool) {
+            EXPECT_FALSE(missing);
+            EXPECT_TRUE(Exchange()) << "the next exchange";
+        };
+        WalkFaults(restore, [&] { return Exchange(); }, [&] { return Tree(); }, after, observe);
     }
 }
 
