@@ -46,6 +46,8 @@ const char* ErrorText(std::int32_t code) {
     case kErrRecipientNotYetValid: return "Recipient certificate is not yet valid";
     case kErrRecipientRevoked: return "Recipient certificate is revoked";
     case kErrRecipientUntrusted: return "Recipient certificate is not issued by a CA of the installation";
+    case kErrCrlUntrusted: return "CRL not signed by an installed CA certificate";
+    case kErrCrlOutdated: return "CRL older than the installed list of its issuer";
     default: return nullptr;
     }
 }

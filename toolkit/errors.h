@@ -39,6 +39,9 @@ enum Code : std::int32_t {
     kErrRecipientNotYetValid = -1031,
     kErrRecipientRevoked = -1032,
     kErrRecipientUntrusted = -1033,
+    // Installing revocation lists.
+    kErrCrlUntrusted = -1040,
+    kErrCrlOutdated = -1041,
 };
 
 // ErrorText: the fixed text of a toolkit code, or nullptr for an unknown code.

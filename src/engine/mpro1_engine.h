@@ -95,7 +95,8 @@ public:
     std::int32_t UpdateCertificateCash(const char* uid) override;
     // RemoveCertificate: deletes UID.pem and UID.cer (never the own one).
     std::int32_t RemoveCertificate(const char* uid) override;
-    // IncludeCRL: moves a CRL into the CRL directory in place of the one of the same issuer.
+    // IncludeCRL: moves a CRL that the toolkit accepts into the CRL directory in place of the
+    // list of the same issuer; a toolkit's refusal (no issuer, its own code) is the result.
     std::int32_t IncludeCRL(const char* fileName) override;
     // GetLastErrorMessage: the toolkit's last message into the buffer.
     void GetLastErrorMessage(char* buffer) override;
@@ -192,7 +193,8 @@ public:
     std::int32_t InternalIncludePublicKey(const std::string& targetDir, const std::string& source, bool move);
     // UpdateCertCashByFile: hands a certificate file to the toolkit's cache.
     std::int32_t UpdateCertCashByFile(const std::string& file);
-    // GetCADir / GetCRLDir: the CA and CRL directories, ending in a backslash.
+    // GetCADir / GetCRLDir: the CA and CRL directories, ending in a backslash; empty when
+    // neither their parameter nor the key directory (parameter 3) is set.
     std::string GetCADir();
     std::string GetCRLDir();
 

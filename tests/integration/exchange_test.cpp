@@ -1,6 +1,9 @@
 // End to end through the exports with the real toolkit, in GOST and in RSA: encryption for
 // several correspondents, detached and attached signatures, revoked and expired signers,
-// the certificate directory, and several threads.
+// the certificate directory, and several threads, also while certificates are replaced.
+#include <gtest/gtest.h>
+
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -136,6 +139,28 @@ TEST_P(ExchangeTest, ThreadsGetTheSameResults) {
         EXPECT_EQ(results[0], "");
         EXPECT_EQ(results[1], "");
     }
+}
+
+// Encryption for a correspondent whose certificate another thread replaces never fails.
+TEST_P(ExchangeTest, EncryptionNeverMissesACertificateBeingReplaced) {
+    std::vector<std::string> staged;
+    for (long serial = 601; serial <= 604; ++serial) staged.push_back(install_->StageCertificate("USER04", serial));
+    EnginePtr admin = install_->Open("USER01"), sender = install_->Open("USER01");
+    ASSERT_EQ(IncludePublicKey(admin.get(), staged[0].c_str()), 0);
+    std::atomic<bool> done{false};
+    std::atomic<int> encoded{0};
+    std::vector<std::int32_t> failures;
+    std::thread reader([&] {
+        for (std::string buffer(4096, 'x'); !done; ++encoded) {
+            std::int32_t size = 16;
+            if (const std::int32_t code = EncodeData(sender.get(), Bytes(buffer), &size, "USER04")) failures.push_back(code);
+        }
+    });
+    for (std::size_t i = 1; i < staged.size(); ++i) EXPECT_EQ(IncludePublicKey(admin.get(), staged[i].c_str()), 0);
+    while (encoded < 3) platform::YieldThread();
+    done = true;
+    reader.join();
+    EXPECT_EQ(failures, std::vector<std::int32_t>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Algorithms, ExchangeTest, ::testing::Values(Algorithm::Gost, Algorithm::Rsa),

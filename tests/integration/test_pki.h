@@ -31,7 +31,7 @@ class TestPKI {
 public:
     // TestPKI: a new CA key and self-signed certificate ("Test CA <algorithm>").
     explicit TestPKI(Algorithm algorithm);
-    // WriteCA / WriteCAKey: the CA certificate / its key (unencrypted) as PEM.
+    // WriteCA: the CA certificate as PEM; WriteCAKey: its key (PEM, unencrypted).
     void WriteCA(const std::string& file) const;
     void WriteCAKey(const std::string& file) const;
     // IssueUser: a key (PEM, unencrypted) and a certificate CN=cn with the serial, valid

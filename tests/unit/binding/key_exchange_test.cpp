@@ -1,5 +1,5 @@
-// Key database exchange: checks before any change, ".old" copies, copied files, and the
-// rollback that leaves the complete old set when a copy fails.
+// Key database exchange: checks before any change, ".old" copies, copied files, the
+// rollback that leaves the complete old set when a step fails, and the files' modes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +9,8 @@
 
 #include "binding/mpro_dll.h"
 #include "fake_fixture.h"
+#include "platform/fault_injection.h"
+#include "support/fault_walk.h"
 
 namespace vorlan::test {
 namespace {
@@ -16,6 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kKeyFiles[] = {"gk.db3", "uz.db3", "num", "DB/CRYPT/ckd.key", "DB/CRYPT/net_ks.key"};
+const char* const kBackups[] = {"gk.old", "uz.old", "num.old", "DB/CRYPT/ckd.old", "DB/CRYPT/net_ks.old"};
 
 class KeyExchange : public ::testing::Test {
 protected:
@@ -121,30 +124,61 @@ void ExpectOldSetIntact(const std::map<std::string, std::string>& tree) {
 }
 
 TEST_F(KeyExchange, FailedFirstCopyRestoresOldSet) {
-    source_ = target_;  // renaming the current files takes the sources away
-    Write(certs_ / "new.pem", "new cert");
-    TMProDLL binding(3);
-    EXPECT_FALSE(binding.ExchangeKeyFiles(Dir(target_), Dir(target_), (certs_ / "self.pem").string(),
-                                          (certs_ / "new.pem").string()));
-    auto tree = Tree();
-    tree.erase("D/new.pem");
-    for (auto it = tree.begin(); it != tree.end();)
-        it = it->first.rfind("S/", 0) == 0 ? tree.erase(it) : std::next(it);
-    ExpectOldSetIntact(tree);
+    platform::ScopedFaultPlan plan({.failCall = 1, .kinds = platform::ChangeBit(platform::DiskChange::Copy)});
+    EXPECT_FALSE(Exchange());
+    ExpectOldSetIntact(Tree());
+}
+
+TEST_F(KeyExchange, FailedReplaceHalfWayRestoresOldSet) {
+    // gk.db3 and uz.db3 are replaced, then the rename of num fails.
+    platform::ScopedFaultPlan plan({.failCall = 3, .kinds = platform::ChangeBit(platform::DiskChange::Rename)});
+    EXPECT_FALSE(Exchange());
+    EXPECT_TRUE(plan.Failed());
+    ExpectOldSetIntact(Tree());
+}
+
+// Exchanges under injected faults: whichever changing call fails, the directories hold the
+// old set or the new one, a reader finds every current file at every call, and the next
+// exchange succeeds. The source lacks net_ks.key in the second round.
+TEST_F(KeyExchange, EveryFailureLeavesTheOldSetOrTheNew) {
+    for (const bool withNetKey : {true, false}) {
+        std::map<std::string, std::string> oldTree;
+        bool missing = false;
+        auto restore = [&] {
+            SetUp();
+            if (!withNetKey) fs::remove(source_ / "DB/CRYPT/net_ks.key");
+            if (oldTree.empty()) oldTree = Tree();
+        };
+        // A reader needs every current file that is there before and after.
+        auto observe = [&](const platform::DiskCall&) {
+            for (const auto& [name, content] : oldTree)
+                missing |= name.find(".old") == std::string::npos && name != "T/DB/CRYPT/net_ks.key" && !fs::exists(base_ / name);
+        };
+        auto after = [&](std::uint32_t, bool) {
+            EXPECT_FALSE(missing);
+            EXPECT_TRUE(Exchange()) << "the next exchange";
+        };
+        WalkFaults(restore, [&] { return Exchange(); }, [&] { return Tree(); }, after, observe);
+    }
 }
 
 #if !defined(_WIN32)
-TEST_F(KeyExchange, FailedCopyHalfWayRestoresOldSet) {
-    // The source's uz.db3 is a link to the target's: it vanishes when the target is renamed,
-    // after gk.db3 was already copied.
-    fs::remove(source_ / "uz.db3");
-    fs::create_symlink(target_ / "uz.db3", source_ / "uz.db3");
-    EXPECT_FALSE(Exchange());
-    auto tree = Tree();
-    for (auto it = tree.begin(); it != tree.end();)
-        it = it->first.rfind("S/", 0) == 0 ? tree.erase(it) : std::next(it);
-    ExpectOldSetIntact(tree);
-    EXPECT_EQ(Read(source_ / "gk.db3"), "new gk.db3");
+// Key files are the owner's alone, old and new, whatever the source's bits; the certificate
+// copies keep the bits of the file they copy.
+TEST_F(KeyExchange, KeyFilesAreOwnerOnlyAndCopiesKeepTheirBits) {
+    auto setMode = [](const fs::path& p, unsigned mode) { fs::permissions(p, static_cast<fs::perms>(mode)); };
+    auto mode = [](const fs::path& p) { return static_cast<unsigned>(fs::status(p).permissions() & fs::perms::mask); };
+    for (const char* file : kKeyFiles) {
+        setMode(target_ / file, 0644);
+        setMode(source_ / file, 0644);
+    }
+    setMode(source_ / "self.pem", 0640);
+    setMode(certs_ / "self.pem", 0604);
+    ASSERT_TRUE(Exchange());
+    for (const char* file : kKeyFiles) EXPECT_EQ(mode(target_ / file), 0600u) << file;
+    for (const char* file : kBackups) EXPECT_EQ(mode(target_ / file), 0600u) << file;
+    EXPECT_EQ(mode(certs_ / "self.pem"), 0640u);
+    EXPECT_EQ(mode(certs_ / "self.old"), 0604u);
 }
 #endif
 
