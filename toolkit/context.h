@@ -59,6 +59,9 @@ private:
     // files are now (through the parse cache), or the reason there is none.
     void LoadOwnCertificate_locked();
     void LoadOwnKey_locked();
+    // TakeRenewedKey_locked: variant 0 keeps renewed keys in KEYDIR\KEYS; when the key loaded
+    // does not belong to the own certificate, the one there that does is taken instead.
+    void TakeRenewedKey_locked();
     SharedCert FindIn_locked(const std::vector<SharedCert>& certs, const std::string& uid) const;
     void ScanCertificateDir_locked();
     SharedStore BuildStore(bool checkTime) const;
@@ -68,6 +71,8 @@ private:
     SharedCert ownCert_;
     SharedKey ownKey_;
     std::string ownCertError_, ownKeyError_;
+    SharedCert matchedCert_;  // the last pair of own certificate and key found to belong together
+    SharedKey matchedKey_;
     std::vector<SharedCert> added_;
     bool dirScanned_ = false;
     std::vector<SharedCert> dirCerts_;
