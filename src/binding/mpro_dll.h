@@ -69,6 +69,9 @@ public:
                                                    const char* keyDirectory, char* output);            // -6
     // CertificateAndRequestMatch: true when the toolkit answers non-zero; false without context.
     bool CertificateAndRequestMatch(const ParamVector& v, const char* certificateFile, const char* requestFile);
+    // CertificateAndPrivateKeyMatch: true when the key file holds the certificate's private key
+    // (read with the vector's password); false without context.
+    bool CertificateAndPrivateKeyMatch(const ParamVector& v, const char* certificateFile, const char* keyFile);
     std::int32_t PSePrivateKeyBackup(const ParamVector& v, const char* directory, char* output);       // -6
     // GetCRLIssuerName: 0 (the toolkit's result is dropped); -6 without context.
     std::int32_t GetCRLIssuerName(const ParamVector& v, const char* fileName, char* output);

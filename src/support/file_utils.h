@@ -10,6 +10,8 @@ namespace vorlan {
 
 // IncludeBackslash: a non-empty path gets a trailing "\"; a single letter gets ":\" (C -> C:\).
 std::string IncludeBackslash(const std::string& path);
+// ExtractFileName: the part of a path after its last separator.
+std::string ExtractFileName(const std::string& path);
 // WriteFileBuffer: deletes the file if it exists, creates it anew and writes length bytes.
 bool WriteFileBuffer(const std::string& name, const void* buffer, std::int32_t length);
 // SplitList: appends the ";"-separated parts of text (empty parts included); returns their number.
