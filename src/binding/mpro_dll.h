@@ -73,7 +73,8 @@ public:
     // (read with the vector's password); false without context.
     bool CertificateAndPrivateKeyMatch(const ParamVector& v, const char* certificateFile, const char* keyFile);
     std::int32_t PSePrivateKeyBackup(const ParamVector& v, const char* directory, char* output);       // -6
-    // GetCRLIssuerName: 0 (the toolkit's result is dropped); -6 without context.
+    // GetCRLIssuerName: the toolkit's result (a toolkit may refuse a list with an empty issuer
+    // and a code of its own); -6 without context.
     std::int32_t GetCRLIssuerName(const ParamVector& v, const char* fileName, char* output);
     // LoadCertificate: adds a certificate to a cached context; without the function clears the cache; 0 default.
     std::int32_t LoadCertificate(const ParamVector& v, const unsigned char* certificate, std::int32_t length);
