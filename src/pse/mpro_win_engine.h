@@ -30,6 +30,10 @@ public:
     void ClearCash() override;
     std::int32_t RemoveCertificate(const char* uid) override;
     std::int32_t IncludeCRL(const char* fileName) override;
+    std::int32_t IncludeCACertificateFromTransfer(const char* transfer) override;
+    std::int32_t GetReport(const char* uid, char* report) override;
+    std::int32_t GetPublicKeyPropertiesByTransfer(const char* transfer, char* report) override;
+    std::int32_t GetPublicKeyPropertiesByFile(const char* fileName, char* report) override;
 
     // RemoteGenerateStart / RemoteGenerateFinish: not offered by the PSE engine (-1).
     std::int32_t RemoteGenerateStart(char* transfer) override;
