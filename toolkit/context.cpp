@@ -11,6 +11,7 @@
 #include "errors.h"
 #include "file_io.h"
 #include "immortal.h"
+#include "keys.h"
 #include "params.h"
 #include "pse_container.h"
 #include "recipients.h"
@@ -145,7 +146,28 @@ void Context::LoadOwnKey_locked() {
     } catch (const Failure& f) {
         ownKeyError_ = f.what();
     }
+    TakeRenewedKey_locked();
     ERR_clear_error();
+}
+
+void Context::TakeRenewedKey_locked() {
+    if (Variant() != 0 || !ownCert_) return;
+    if (ownKey_ && ownKey_ == matchedKey_ && ownCert_ == matchedCert_) return;
+    SharedKey key = ownKey_;
+    if (!key || !SamePublicKey(X509_get0_pubkey(ownCert_.get()), key.get())) {
+        const std::string keyDir = ParamPath_locked(kKeyDir);
+        if (keyDir.empty()) return;
+        try {
+            key = FindKeyForCertificate(ResolvePath(JoinPath(keyDir, "KEYS")), ownCert_.get(), params_[kPassword]);
+        } catch (const Failure&) {
+            key.reset();
+        }
+        if (!key) return;
+        ownKey_ = key;
+        ownKeyError_.clear();
+    }
+    matchedCert_ = ownCert_;
+    matchedKey_ = key;
 }
 
 SharedCert Context::OwnCertificate() {
@@ -157,6 +179,7 @@ SharedCert Context::OwnCertificate() {
 
 SharedKey Context::OwnKey() {
     std::lock_guard lock(mutex_);
+    if (Variant() == 0) LoadOwnCertificate_locked();  // the key is chosen by the certificate
     LoadOwnKey_locked();
     if (!ownKey_) throw Failure(kErrPrivateKey, ownKeyError_);
     return ownKey_;

@@ -62,6 +62,9 @@ private:
     void LoadOwnKey_locked();
     // UidField_locked: the UID field in upper case ("CN" when empty).
     std::string UidField_locked() const;
+    // TakeRenewedKey_locked: variant 0 keeps renewed keys in KEYDIR\KEYS; when the key loaded
+    // does not belong to the own certificate, the one there that does is taken instead.
+    void TakeRenewedKey_locked();
     void ScanCertificateDir_locked();
     SharedStore BuildStore(bool checkTime) const;
 
@@ -70,6 +73,8 @@ private:
     SharedCert ownCert_;
     SharedKey ownKey_;
     std::string ownCertError_, ownKeyError_;
+    SharedCert matchedCert_;  // the last pair of own certificate and key found to belong together
+    SharedKey matchedKey_;
     std::vector<SharedCert> added_;
     bool dirScanned_ = false;
     std::vector<SharedCert> dirCerts_;

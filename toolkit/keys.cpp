@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "errors.h"
+#include "file_io.h"
 
 namespace vtk {
 
@@ -62,6 +63,20 @@ bool SamePublicKey(EVP_PKEY* a, EVP_PKEY* b) {
     if (a == nullptr || b == nullptr) return false;
     // Comparing the encoded public parts works alike for provider and engine keys.
     return PublicKeyDer(a) == PublicKeyDer(b);
+}
+
+SharedKey FindKeyForCertificate(const std::string& dir, X509* cert, const std::string& password) {
+    EVP_PKEY* wanted = cert != nullptr ? X509_get0_pubkey(cert) : nullptr;
+    if (wanted == nullptr || !IsDirectory(dir)) return nullptr;
+    for (const auto& file : ListFiles(dir)) {
+        try {
+            SharedKey key = CachedPrivateKey(file, password);
+            if (key && SamePublicKey(wanted, key.get())) return key;
+        } catch (const Failure&) {
+            // not a key, or one of another password
+        }
+    }
+    return nullptr;
 }
 
 std::string KeyAlgorithmName(EVP_PKEY* key) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "algorithms.h"
+#include "object_cache.h"
 #include "ossl.h"
 
 namespace vtk {
@@ -21,6 +22,9 @@ std::string PublicKeyDer(EVP_PKEY* key);
 PKeyPtr PublicKeyFromDer(const std::string& der);
 // SamePublicKey: whether two keys have the same public part.
 bool SamePublicKey(EVP_PKEY* a, EVP_PKEY* b);
+// FindKeyForCertificate: the key among the files of dir whose public part is the certificate's,
+// read with the password (files that are no key, or not with it, are passed over); null when none.
+SharedKey FindKeyForCertificate(const std::string& dir, X509* cert, const std::string& password);
 // KeyAlgorithmName: a readable name of a key's algorithm.
 std::string KeyAlgorithmName(EVP_PKEY* key);
 

@@ -148,6 +148,12 @@ bool TMProDLL::CertificateAndRequestMatch(const ParamVector& v, const char* cert
            }) != 0;
 }
 
+bool TMProDLL::CertificateAndPrivateKeyMatch(const ParamVector& v, const char* certificateFile, const char* keyFile) {
+    return CallWithContext(*this, v, 0, [&](mpro::Context c) {
+               return Fn.CertificateAndPrivateKeyMatch(c, certificateFile, keyFile) != 0 ? 1 : 0;
+           }) != 0;
+}
+
 std::int32_t TMProDLL::PSePrivateKeyBackup(const ParamVector& v, const char* directory, char* output) {
     return CallWithContext(*this, v, kNoContext,
                            [&](mpro::Context c) { return Fn.PSePrivateKeyBackup(c, directory, output); });

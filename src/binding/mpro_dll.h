@@ -69,6 +69,9 @@ public:
                                                    const char* keyDirectory, char* output);            // -6
     // CertificateAndRequestMatch: true when the toolkit answers non-zero; false without context.
     bool CertificateAndRequestMatch(const ParamVector& v, const char* certificateFile, const char* requestFile);
+    // CertificateAndPrivateKeyMatch: true when the key file holds the certificate's private key
+    // (read with the vector's password); false without context.
+    bool CertificateAndPrivateKeyMatch(const ParamVector& v, const char* certificateFile, const char* keyFile);
     std::int32_t PSePrivateKeyBackup(const ParamVector& v, const char* directory, char* output);       // -6
     // GetCRLIssuerName: the toolkit's result (a toolkit may refuse a list with an empty issuer
     // and a code of its own); -6 without context.

@@ -164,10 +164,4 @@ std::int32_t TMPro1CryptoEngine::GetMaxPasswordLength() { return ToolkitSize(&To
 std::int32_t TMPro1CryptoEngine::GetCryptoParamNumber() { return ToolkitSize(&ToolkitFunctions::GetCryptoParamNumber); }
 std::int32_t TMPro1CryptoEngine::GetMaxSignAddition() { return GetMaxSignatureLength() + kSignAdditionOverhead; }
 
-// ---- appended slots --------------------------------------------------------------------
-
-// Filled by key renewal; until then the engine reports "not provided".
-std::int32_t TMPro1CryptoEngine::InternalRemoteGenerateStart(char*, const char*, bool) { return kNotProvided; }
-std::int32_t TMPro1CryptoEngine::RemoteGenerateStartExBody(const char*, char*, std::int32_t*) { return kNotProvided; }
-
 }  // namespace vorlan

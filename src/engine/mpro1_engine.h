@@ -32,7 +32,10 @@ enum EngineCode : std::int32_t {
     kTransferError = -112,
     kCertificateNotFound = -113,
     kPendingFileMissing = -114,
+    kRemoteDirIOError = -115,
+    kKeyExchangeError = -116,
     kLowMemory = -117,
+    kCertificateKeyMismatch = -119,
     kSelfCertificate = -120,
     kTempSaveError = -121,
     kTempDirError = -122,
@@ -108,6 +111,23 @@ public:
     std::int32_t GetMaxSignAddition() override;
     // GetParamInfo: kind and hint of a parameter; length is in/out (hint length + 1).
     std::int32_t GetParamInfo(std::int32_t index, std::int32_t* kind, char* hint, std::int32_t* length) override;
+    // GenerateNewSSK / GenerateNewSEK: a new key and request where parameters 7 and 9 point, with the
+    // subject of parameters 11 to 17; the toolkit's success comes back as -100.
+    std::int32_t GenerateNewSSK() override;
+    std::int32_t GenerateNewSEK() override;
+    // TransPrivateKeyFromFileToTM / TransSignatureFromFileToTM: no token here; 0.
+    std::int32_t TransPrivateKeyFromFileToTM() override;
+    std::int32_t TransSignatureFromFileToTM() override;
+    // RemoteGenerateStart: a new key and request in the remote generate directory; the request
+    // transfer into the buffer (GetMaxPublicKeyTransferSize + 1 bytes).
+    std::int32_t RemoteGenerateStart(char* transfer) override;
+    // RemoteGenerateStartEx: RemoteGenerateStartExBody.
+    std::int32_t RemoteGenerateStartEx(const char* name, char* buffer, std::int32_t* step) override;
+    // RemoteGenerateFinish: installs the issued certificate of the transfer and the pending key;
+    // on failure the old installation and the pending files stay, so the finish can be repeated.
+    std::int32_t RemoteGenerateFinish(const char* transfer) override;
+    // RemoteGenerateFinishEx: step := 1, then RemoteGenerateFinish.
+    std::int32_t RemoteGenerateFinishEx(const char* transfer, std::int32_t* step) override;
 
     // Public key transfers (mpro1_transfers.cpp). A transfer buffer holds
     // GetMaxPublicKeyTransferSize (16904) characters and a zero.
@@ -147,9 +167,11 @@ public:
                                              std::int32_t* match) override;
 
     // ---- appended operations (slots 82, 83) ----
-    // InternalRemoteGenerateStart: new key and request for uid; -1 until key renewal fills it.
+    // InternalRemoteGenerateStart: new key and request for uid (the subject of the own certificate
+    // unless keepSubject); parameters 7, 9, 11 to 17 are back at their values on every way out.
     virtual std::int32_t InternalRemoteGenerateStart(char* transfer, const char* uid, bool keepSubject);
-    // RemoteGenerateStartExBody: the body of RemoteGenerateStartEx; -1 until key renewal fills it.
+    // RemoteGenerateStartExBody: start by step indicator (above 9: keep the subject; 0 or 10 without
+    // a current UID: +2 and success); the new UID is name, else the current one with a new date stamp.
     virtual std::int32_t RemoteGenerateStartExBody(const char* name, char* transfer, std::int32_t* step);
 
     // ---- helpers shared by the operations ----
@@ -197,6 +219,12 @@ public:
     // neither their parameter nor the key directory (parameter 3) is set.
     std::string GetCADir();
     std::string GetCRLDir();
+    // EmptyRemoteGenerateDir: deletes everything in the remote generate directory, keeping it;
+    // false when it is not set, missing, or something stayed.
+    bool EmptyRemoteGenerateDir();
+    // PrepareRemoteGenerateDir: empties it and copies the own certificate and the key base's CA and
+    // Keys trees into it; false on any failure.
+    bool PrepareRemoteGenerateDir();
 
     // CertificateOfUID: the certificate filed under uid as the toolkit holds it
     // (GetCertificateByUID of its checked subject line); api is the binding used.

@@ -47,6 +47,12 @@ std::string IncludeBackslash(const std::string& path) {
     return path + "\\";
 }
 
+std::string ExtractFileName(const std::string& path) {
+    for (std::size_t i = path.size(); i > 0; --i)
+        if (platform::IsPathSeparator(path[i - 1])) return path.substr(i);
+    return path;
+}
+
 bool WriteFileBuffer(const std::string& name, const void* buffer, std::int32_t length, FileAccess access) {
     if (length < 0 || (buffer == nullptr && length > 0)) return false;
     if (platform::FileExists(name)) platform::DeleteFile(name);

@@ -14,6 +14,8 @@ enum class FileAccess { Default, KeyMaterial };
 
 // IncludeBackslash: a non-empty path gets a trailing "\"; a single letter gets ":\" (C -> C:\).
 std::string IncludeBackslash(const std::string& path);
+// ExtractFileName: the part of a path after its last separator.
+std::string ExtractFileName(const std::string& path);
 // WriteFileBuffer: deletes the file if it exists, creates it anew and writes length bytes.
 bool WriteFileBuffer(const std::string& name, const void* buffer, std::int32_t length,
                      FileAccess access = FileAccess::Default);

@@ -1,6 +1,8 @@
 // Text and date routines: numbering, field extraction, date forms, ASCII case.
 #include "support/text_utils.h"
 
+#include <cmath>
+#include <cstdio>
 #include <optional>
 
 #include "support/errors.h"
@@ -64,6 +66,32 @@ std::string StripDateSuffix(const std::string& text) {
     constexpr std::size_t kSuffix = 21;  // "(dd.mm.yyyy hh:mm:ss)"
     if (text.size() < kSuffix || text[text.size() - kSuffix] != '(' || text.back() != ')') return text;
     return text.substr(0, text.size() < kSuffix + 1 ? 0 : text.size() - kSuffix - 1);
+}
+
+std::string FormatDateStamp(double days) {
+    constexpr std::int64_t kSecondsPerDay = 86400;
+    constexpr std::int64_t kUnixEpochDay = 25569;  // 1970-01-01
+    const std::int64_t total = std::llround(days * kSecondsPerDay);
+    std::int64_t day = total / kSecondsPerDay, second = total % kSecondsPerDay;
+    if (second < 0) {
+        second += kSecondsPerDay;
+        --day;
+    }
+    // Civil date of a day count from 1970-01-01, in 400-year eras starting on 0000-03-01.
+    const std::int64_t z = day - kUnixEpochDay + 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
+    const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+    char text[48];
+    std::snprintf(text, sizeof text, "%02d-%02d-%04d %02d-%02d-%02d", static_cast<int>(d), static_cast<int>(m),
+                  static_cast<int>(y), static_cast<int>(second / 3600), static_cast<int>(second / 60 % 60),
+                  static_cast<int>(second % 60));
+    return text;
 }
 
 std::string ConvertCertDate(const std::string& text) {

@@ -18,6 +18,9 @@ bool ExtractField(const std::string& text, const std::string& key, const std::st
                   std::string& value);
 // StripDateSuffix: removes a trailing " (dd.mm.yyyy hh:mm:ss)".
 std::string StripDateSuffix(const std::string& text);
+// FormatDateStamp: a date-time value (days since 1899-12-30, fraction: time of day) as
+// "dd-mm-yyyy hh-nn-ss", rounded to the second.
+std::string FormatDateStamp(double days);
 // ConvertCertDate: "Mmm DD HH:MM:SS YYYY" -> "DD-MM-YY HH:MM:SS"; EConvertError on a bad day.
 std::string ConvertCertDate(const std::string& text);
 // UpperCaseAscii / SameTextAscii: case rules of ANSI texts (ASCII letters only).

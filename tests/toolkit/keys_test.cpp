@@ -208,6 +208,42 @@ TEST_P(KeysTest, NewRsaKeysHaveAtLeast2048Bits) {
     EXPECT_EQ(Tk().VerifyData(Open("USER02"), data, &dataLength, sig.data(), len, who.data()), 0) << LastError();
 }
 
+TEST_P(KeysTest, VariantZeroTakesTheRenewedKeyFromKeys) {
+    // A renewal of variant 0 leaves the new key in KEYDIR\KEYS while the key file parameter
+    // still names the old key (or nothing): the key that belongs to the own certificate signs.
+    std::string base = TempDir("keybase");
+    auto params = Subject("RENEWED");
+    params[6] = base + "/KEYS/key00002.pem";
+    params[8] = base + "/renewed.req";
+    char buf[260] = {};
+    ASSERT_EQ(Plug0().GenerateNewSSK(OpenWith(params, &Plug0()), buf), 0);
+    std::string cert = Pki().IssueForRequest(params[8], base + "/own.pem");
+    struct Case {
+        const char* keyFile;
+        bool keyInKeys;
+        bool signs;
+    } const cases[] = {{"old", true, true}, {"", true, true}, {"old", false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.keyFile) + (c.keyInKeys ? " with KEYS" : " without KEYS"));
+        if (!c.keyInKeys) std::filesystem::rename(base + "/KEYS", base + "/KEYS.away");
+        std::map<int, std::string> p = {{0, cert}, {2, base}, {3, Cipher()}, {4, SigAlg()}, {23, Pki().CaDir()},
+                                        {6, *c.keyFile != '\0' ? Pki().KeyFile("USER01") : ""}};
+        mpro::Context signer = OpenWith(p, &Plug0());
+        std::vector<unsigned char> sig(4224);
+        std::int32_t len = 4224;
+        const std::int32_t rc = Plug0().SignData(signer, reinterpret_cast<const unsigned char*>("abc"), 3, sig.data(), &len, "");
+        if (!c.signs) {
+            EXPECT_NE(rc, 0);
+            continue;
+        }
+        ASSERT_EQ(rc, 0);
+        std::string who(4096, '\0');
+        std::int32_t dlen = 3;
+        EXPECT_EQ(Plug0().VerifyData(signer, reinterpret_cast<const unsigned char*>("abc"), &dlen, sig.data(), len, who.data()), 0);
+        EXPECT_NE(std::string(who.c_str()).find("RENEWED"), std::string::npos) << who.c_str();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Algorithms, KeysTest, ::testing::Values(Algo::Gost, Algo::Rsa), AlgoName);
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Text and date routines and the list/backslash helpers.
 #include <gtest/gtest.h>
 
+#include "platform/calendar.h"
 #include "support/errors.h"
 #include "support/file_utils.h"
 #include "support/text_utils.h"
@@ -63,6 +64,21 @@ TEST(TextDates, StripDateSuffixRemovesOnlyTheDateForm) {
     EXPECT_EQ(StripDateSuffix("(31.12.2021 10:20:30)"), "");
     EXPECT_EQ(StripDateSuffix("Ivan (31.12.2021 10:20:30"), "Ivan (31.12.2021 10:20:30");
     EXPECT_EQ(StripDateSuffix(""), "");
+}
+
+TEST(TextDates, FormatDateStampFromDayNumbers) {
+    struct Case {
+        double days;
+        const char* text;
+    } const cases[] = {
+        {platform::DaysSince18991230(2026, 12, 6) + platform::DayFraction(10, 0, 0, 0), "06-12-2026 10-00-00"},
+        {platform::DaysSince18991230(2000, 2, 29) + platform::DayFraction(23, 59, 59, 400), "29-02-2000 23-59-59"},
+        {platform::DaysSince18991230(1999, 12, 31) + platform::DayFraction(23, 59, 59, 600), "01-01-2000 00-00-00"},
+        {0.5, "30-12-1899 12-00-00"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FormatDateStamp(c.days), c.text) << c.days;
+    // The stamp of a start replaces an earlier one in a name.
+    EXPECT_EQ(StripDateSuffix("USER01 (" + FormatDateStamp(45000.5) + ")"), "USER01");
 }
 
 TEST(TextDates, ConvertCertDateReordersFields) {
