@@ -8,6 +8,7 @@
 #include <shared_mutex>
 #include <unordered_map>
 
+#include "crypto_shutdown.h"
 #include "errors.h"
 #include "file_io.h"
 #include "immortal.h"
@@ -264,6 +265,7 @@ struct Table {
     std::shared_mutex mutex;
     std::unordered_map<std::int32_t, std::shared_ptr<Context>> byId;  // guarded by mutex
     std::int32_t next = 0;                                            // guarded by mutex
+    std::vector<std::shared_ptr<Context>> keptAtExit;                 // guarded by mutex
 };
 // Never destroyed: the library closes its cached contexts at exit, after this module's
 // static objects would otherwise be gone.
@@ -300,6 +302,8 @@ bool Close(std::int32_t id) {
     if (it == t.byId.end()) return false;
     doomed = std::move(it->second);
     t.byId.erase(it);
+    // After OpenSSL's clean-up its objects cannot be freed: the context is kept instead.
+    if (CryptoShutDown()) t.keptAtExit.push_back(std::move(doomed));
     return true;
 }
 

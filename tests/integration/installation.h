@@ -6,6 +6,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "test_pki.h"
 #include "vorlan13.h"
@@ -24,6 +26,10 @@ public:
     static Installation* Get(Algorithm algorithm);
     // Open: an engine configured for the user (own certificate, key, directories, algorithms).
     EnginePtr Open(const std::string& user, const char* lifetime = "") const;
+    // Params: the parameters (number, value) that Open sets for the user.
+    std::vector<std::pair<int, std::string>> Params(const std::string& user, const char* lifetime = "") const;
+    // Root: the process-wide root that Open sets.
+    static const std::string& Root();
     // Path: a path inside this installation.
     std::string Path(const std::string& relative) const { return dir_ + relative; }
     // Stage: writes a new certificate of cn (serial) into staging\ and returns its path.
