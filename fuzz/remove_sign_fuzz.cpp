@@ -1,0 +1,36 @@
+// Fuzz target: RemoveSign's toolkit call (VerifyData on the whole message, no separate
+// signature) of the real toolkit, as USER02 in GOST and in RSA, on arbitrary attached
+// messages. Seeds: USER01's real attached signatures.
+#include <cstdlib>
+#include <vector>
+
+#include "toolkit_fixture.h"
+
+namespace {
+
+using namespace vorlan::fuzz;
+
+std::vector<Seed> MakeSeeds(const Parties& parties) {
+    return {{"order", Sign(parties, "payment order 42", true)}, {"long", Sign(parties, std::string(500, 'z'), true)}};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    WriteSeeds(*argc, *argv, MakeSeeds);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0 || size > (1u << 16)) return 0;
+    std::vector<char> signer(static_cast<std::size_t>(mpro::GetMaxUIDLength()));
+    for (const Parties& parties : Toolkit()) {
+        const std::vector<unsigned char> message(data, data + size);
+        const auto whole = static_cast<std::int32_t>(size);
+        std::int32_t length = whole;
+        if (mpro::VerifyData(parties.receiver, message.data(), &length, nullptr, whole, signer.data()) == 0 &&
+            (length < 0 || length > whole))
+            std::abort();  // data longer than the signed message
+    }
+    return 0;
+}
