@@ -118,13 +118,18 @@ std::string Context::ParamPath_locked(int index) const {
 // parse when another certificate was written under the same name.
 void Context::LoadOwnCertificate_locked() {
     ownCertError_.clear();
+    ownCertCode_ = kErrOwnCertificate;
     std::string certFile = ParamPath_locked(kOwnCertificate);
     if (certFile.empty()) {
         ownCert_.reset();
         ownCertError_ = "No own certificate file is set";
     } else {
         ownCert_ = CachedCertificate(certFile);
-        if (!ownCert_) ownCertError_ = "Own certificate file " + certFile + " missing or not a certificate";
+        if (!ownCert_) {
+            const bool readable = ReadFile(certFile).has_value();  // only on this failure path
+            ownCertCode_ = readable ? kErrCertificateFormat : kErrFile;
+            ownCertError_ = "Certificate file " + certFile + (readable ? " holds no certificate" : " cannot be read");
+        }
     }
     ERR_clear_error();
 }
@@ -152,7 +157,7 @@ void Context::LoadOwnKey_locked() {
 SharedCert Context::OwnCertificate() {
     std::lock_guard lock(mutex_);
     LoadOwnCertificate_locked();
-    if (!ownCert_) throw Failure(kErrOwnCertificate, ownCertError_);
+    if (!ownCert_) throw Failure(ownCertCode_, ownCertError_);
     return ownCert_;
 }
 

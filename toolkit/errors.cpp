@@ -42,6 +42,9 @@ const char* ErrorText(std::int32_t code) {
     case kErrContainer: return "Key container missing or damaged";
     case kErrCertificateNotFound: return "Certificate not found";
     case kErrSignerKey: return "No private key for the requested signer";
+    // The engine's codes that take their text from the toolkit.
+    case -105: return "Result code -105 is not raised by this version";
+    case -106: return "The certificate filed under a UID carries another UID, or the signed data file cannot be written";
     default: return nullptr;
     }
 }
