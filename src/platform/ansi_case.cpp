@@ -19,10 +19,20 @@ CaseTable Identity() {
 }
 
 #ifdef _WIN32
+// Each byte that is a character of the process's code page gets the code page's byte of
+// its upper case, when there is exactly one (kernel32 only: no other system DLL is needed).
 CaseTable MakeTable() {
     CaseTable t = Identity();
-    // Byte 0 stays itself; the others are converted in place by the system's own rules.
-    CharUpperBuffA(reinterpret_cast<char*>(t.data() + 1), static_cast<DWORD>(t.size() - 1));
+    for (unsigned c = 1; c < t.size(); ++c) {
+        const char byte = static_cast<char>(c);
+        wchar_t wide = 0, upper = 0;
+        if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &byte, 1, &wide, 1) != 1) continue;
+        if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, &wide, 1, &upper, 1) != 1 || upper == wide) continue;
+        char back = 0;
+        BOOL lossy = FALSE;
+        if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &upper, 1, &back, 1, nullptr, &lossy) == 1 && !lossy)
+            t[c] = static_cast<unsigned char>(back);
+    }
     return t;
 }
 #else
