@@ -69,7 +69,7 @@ void DecodeData(Context& ctx, unsigned char* data, std::int32_t* length, char* s
     const unsigned char* p = data;
     CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &p, *length));
     if (!cms || OBJ_obj2nid(CMS_get0_type(cms.get())) != NID_pkcs7_enveloped) Fail(kErrDecrypt, "Data is not an envelope");
-    CheckEnvelope(cms.get());
+    CheckEnvelope(cms.get(), DerBytes(data, static_cast<std::size_t>(p - data)));
     SharedKey key = ctx.OwnKey();
     SharedCert cert;
     try {

@@ -90,20 +90,11 @@ void CheckRecipient(DerReader& recipients) {
     if (nid != NID_rsaEncryption && nid != NID_rsaesOaep) CheckGostKeyTransport(*encryptedKey);
 }
 
-}  // namespace
-
-void CheckEnvelope(CMS_ContentInfo* cms) {
-    // OpenSSL accepted the input, BER included; its DER encoding has the same fields and
-    // keeps the parameters and encrypted keys byte for byte, so the check reads that.
-    const int size = i2d_CMS_ContentInfo(cms, nullptr);
-    if (size <= 0) Refuse("it cannot be encoded again");
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
-    unsigned char* p = bytes.data();
-    if (i2d_CMS_ContentInfo(cms, &p) != size) Refuse("it cannot be encoded again");
-
+// CheckEncoding: the checks above on the DER encoding of an envelope.
+void CheckEncoding(DerBytes bytes) {
     // ContentInfo { contentType, [0] EXPLICIT EnvelopedData { version, [0] originatorInfo OPTIONAL,
     //   SET OF RecipientInfo, EncryptedContentInfo { contentType, contentEncryptionAlgorithm, … }, … } }
-    DerReader top{DerBytes(bytes)};
+    DerReader top{bytes};
     auto info = top.Enter(der::kSequence);
     auto content = info && info->Take(der::kOid) ? info->Enter(der::Context(0, true)) : std::nullopt;
     auto enveloped = content ? content->Enter(der::kSequence) : std::nullopt;
@@ -115,6 +106,25 @@ void CheckEnvelope(CMS_ContentInfo* cms) {
     auto encrypted = enveloped->Enter(der::kSequence);
     if (!encrypted || !encrypted->Take(der::kOid)) Refuse("encrypted content malformed");
     CheckContentCipher(encrypted->Enter(der::kSequence));
+}
+
+}  // namespace
+
+void CheckEnvelope(CMS_ContentInfo* cms, DerBytes input) {
+    try {
+        CheckEncoding(input);  // the usual case: the envelope arrived in DER
+        return;
+    } catch (const Failure&) {
+        // BER (which OpenSSL accepts), or a refusal that the DER encoding confirms below.
+    }
+    // The DER encoding of what OpenSSL parsed has the same fields and keeps parameters and
+    // encrypted keys byte for byte.
+    const int size = i2d_CMS_ContentInfo(cms, nullptr);
+    if (size <= 0) Refuse("it cannot be encoded again");
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
+    unsigned char* p = bytes.data();
+    if (i2d_CMS_ContentInfo(cms, &p) != size) Refuse("it cannot be encoded again");
+    CheckEncoding(bytes);
 }
 
 }  // namespace vtk

@@ -6,12 +6,15 @@
 
 #include <openssl/cms.h>
 
+#include "der_reader.h"
+
 namespace vtk {
 
-// CheckEnvelope: throws kErrDecrypt unless the parsed envelope uses a content cipher of
-// this toolkit with well-formed parameters (an 8-byte IV and a known parameter set for
-// GOST 28147-89) and only key transport recipients, each with a key transport algorithm
-// this toolkit uses and, for GOST, a key transport of exactly the expected shape.
-void CheckEnvelope(CMS_ContentInfo* cms);
+// CheckEnvelope: throws kErrDecrypt unless the envelope (parsed from input, the bytes OpenSSL
+// read) uses a content cipher of this toolkit with well-formed parameters (an 8-byte IV and
+// a known parameter set for GOST 28147-89) and only key transport recipients, each with a
+// key transport algorithm this toolkit uses and, for GOST, a key transport of exactly the
+// expected shape.
+void CheckEnvelope(CMS_ContentInfo* cms, DerBytes input);
 
 }  // namespace vtk
