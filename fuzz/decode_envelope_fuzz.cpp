@@ -34,20 +34,15 @@ std::vector<Seed> MakeSeeds(const Parties& parties) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    WriteSeeds(*argc, *argv, MakeSeeds);
-    return 0;
-}
+VORLAN_FUZZ_SEEDS(MakeSeeds)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0 || size > (1u << 16)) return 0;
     std::vector<char> subject(static_cast<std::size_t>(mpro::GetMaxUIDLength()));
-    for (const Parties& parties : Toolkit()) {
-        std::string buf(reinterpret_cast<const char*>(data), size);
-        std::int32_t length = Length(buf);
-        if (mpro::DecodeData(parties.receiver, Bytes(buf), &length, subject.data()) == 0 &&
+    ForEachReceiver(data, size, [&](mpro::Context receiver, std::string& envelope) {
+        std::int32_t length = Length(envelope);
+        if (mpro::DecodeData(receiver, Bytes(envelope), &length, subject.data()) == 0 &&
             (length < 0 || static_cast<std::size_t>(length) > size))
             std::abort();  // plain text longer than its envelope
-    }
+    });
     return 0;
 }

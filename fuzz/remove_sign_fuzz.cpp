@@ -16,21 +16,16 @@ std::vector<Seed> MakeSeeds(const Parties& parties) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    WriteSeeds(*argc, *argv, MakeSeeds);
-    return 0;
-}
+VORLAN_FUZZ_SEEDS(MakeSeeds)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0 || size > (1u << 16)) return 0;
     std::vector<char> signer(static_cast<std::size_t>(mpro::GetMaxUIDLength()));
-    for (const Parties& parties : Toolkit()) {
-        const std::vector<unsigned char> message(data, data + size);
-        const auto whole = static_cast<std::int32_t>(size);
+    ForEachReceiver(data, size, [&](mpro::Context receiver, std::string& message) {
+        const std::int32_t whole = Length(message);
         std::int32_t length = whole;
-        if (mpro::VerifyData(parties.receiver, message.data(), &length, nullptr, whole, signer.data()) == 0 &&
+        if (mpro::VerifyData(receiver, Bytes(message), &length, nullptr, whole, signer.data()) == 0 &&
             (length < 0 || length > whole))
             std::abort();  // data longer than the signed message
-    }
+    });
     return 0;
 }

@@ -38,6 +38,24 @@ using SeedMaker = std::vector<Seed> (*)(const Parties& parties);
 // directory of the command line (libFuzzer reads it after initialisation).
 void WriteSeeds(int argc, char** argv, SeedMaker make);
 
+// VORLAN_FUZZ_SEEDS: the target's LLVMFuzzerInitialize, writing the seeds of make.
+#define VORLAN_FUZZ_SEEDS(make)                                      \
+    extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {   \
+        vorlan::fuzz::WriteSeeds(*argc, *argv, make);                \
+        return 0;                                                     \
+    }
+
+// ForEachReceiver: fn(receiver context, a copy of the input) for each algorithm; inputs
+// that are empty or larger than 64 KiB are not run.
+template <typename F>
+void ForEachReceiver(const std::uint8_t* data, std::size_t size, F&& fn) {
+    if (size == 0 || size > (1u << 16)) return;
+    for (const Parties& parties : Toolkit()) {
+        std::string message(reinterpret_cast<const char*>(data), size);
+        fn(parties.receiver, message);
+    }
+}
+
 // Bytes: a message as the toolkit's in/out buffers take it.
 inline unsigned char* Bytes(std::string& s) { return reinterpret_cast<unsigned char*>(s.data()); }
 inline std::int32_t Length(const std::string& s) { return static_cast<std::int32_t>(s.size()); }

@@ -21,10 +21,7 @@ std::vector<Seed> MakeSeeds(const Parties& parties) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    WriteSeeds(*argc, *argv, MakeSeeds);
-    return 0;
-}
+VORLAN_FUZZ_SEEDS(MakeSeeds)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
     if (size < 2 || size > (1u << 16)) return 0;
