@@ -2,7 +2,6 @@
 // well formed but carry values a sender should not send (lengths, tags, OIDs).
 #pragma once
 
-#include <cstdint>
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
@@ -17,31 +16,20 @@ struct DerNode {
 
     bool Constructed() const { return (tag & 0x20) != 0; }
 
-    // Parse: the tree of one DER element (definite lengths only).
+    // Parse: the tree of the DER element at the start of der (definite lengths only).
     static DerNode Parse(const std::string& der) {
         std::size_t at = 0;
-        DerNode node = ParseAt(der, at);
-        if (at != der.size()) throw std::runtime_error("DER: bytes after the element");
-        return node;
+        return ParseAt(der, at, der.size());
     }
 
     // Encode: the DER bytes of the tree, lengths recomputed.
     std::string Encode() const {
-        std::string body;
-        if (Constructed())
-            for (const auto& c : children) body += c.Encode();
-        else
-            body = content;
-        std::string out(1, static_cast<char>(tag));
-        if (body.size() < 0x80) {
-            out += static_cast<char>(body.size());
-        } else {
-            std::string len;
-            for (std::size_t n = body.size(); n != 0; n >>= 8) len.insert(len.begin(), static_cast<char>(n & 0xFF));
-            out += static_cast<char>(0x80 | len.size());
-            out += len;
-        }
-        return out + body;
+        std::string body = content, length;
+        for (const auto& c : children) body += c.Encode();
+        for (std::size_t n = body.size(); body.size() > 0x7F && n != 0; n >>= 8)
+            length.insert(length.begin(), static_cast<char>(n & 0xFF));
+        length.insert(length.begin(), static_cast<char>(length.empty() ? body.size() : 0x80 | length.size()));
+        return static_cast<char>(tag) + length + body;
     }
 
     // At: the node reached by child indexes from this one.
@@ -52,28 +40,26 @@ struct DerNode {
     }
 
 private:
-    static DerNode ParseAt(const std::string& der, std::size_t& at) {
+    static DerNode ParseAt(const std::string& der, std::size_t& at, std::size_t end) {
         auto byte = [&]() -> unsigned char {
-            if (at >= der.size()) throw std::runtime_error("DER: truncated");
+            if (at >= end) throw std::runtime_error("DER: truncated");
             return static_cast<unsigned char>(der[at++]);
         };
         DerNode node;
         node.tag = byte();
         std::size_t length = byte();
         if (length & 0x80) {
-            std::size_t count = length & 0x7F;
-            if (count == 0) throw std::runtime_error("DER: indefinite length");
+            const std::size_t count = length & 0x7F;
             length = 0;
-            while (count-- != 0) length = (length << 8) | byte();
+            for (std::size_t i = 0; i < count; ++i) length = (length << 8) | byte();
         }
-        if (der.size() - at < length) throw std::runtime_error("DER: truncated");
-        const std::size_t end = at + length;
+        if (end - at < length) throw std::runtime_error("DER: truncated");
+        const std::size_t stop = at + length;
         if (node.Constructed()) {
-            while (at < end) node.children.push_back(ParseAt(der, at));
-            if (at != end) throw std::runtime_error("DER: element overruns its parent");
+            while (at < stop) node.children.push_back(ParseAt(der, at, stop));
         } else {
             node.content = der.substr(at, length);
-            at = end;
+            at = stop;
         }
         return node;
     }
