@@ -56,6 +56,8 @@ TEST_F(EngineTest, SigningWithoutABindingAnswersAsAnException) {
         {"TMProCryptoEngine.AddSign: ", [&] { return engine_->AddSign(data, &length, ""); }},
         {"TMProCryptoEngine.VerifyData: ", [&] { return engine_->VerifyData(data, 4, data + 8, 4, signer); }},
         {"TMProCryptoEngine.RemoveSignature: ", [&] { return engine_->RemoveSign(data, &length, signer); }},
+        {"TMProWinCryptoEngine.VerifySignWOCheckValidity: ",
+         [&] { return engine_->VerifySignWOCheckValidity(data, 4, data + 8, 4, signer); }},
     };
     for (const Case& c : cases) {
         length = 4;
