@@ -8,6 +8,7 @@
 #include <shared_mutex>
 #include <unordered_map>
 
+#include "crypto_shutdown.h"
 #include "errors.h"
 #include "file_io.h"
 #include "immortal.h"
@@ -118,13 +119,18 @@ std::string Context::ParamPath_locked(int index) const {
 // parse when another certificate was written under the same name.
 void Context::LoadOwnCertificate_locked() {
     ownCertError_.clear();
+    ownCertCode_ = kErrOwnCertificate;
     std::string certFile = ParamPath_locked(kOwnCertificate);
     if (certFile.empty()) {
         ownCert_.reset();
         ownCertError_ = "No own certificate file is set";
     } else {
         ownCert_ = CachedCertificate(certFile);
-        if (!ownCert_) ownCertError_ = "Own certificate file " + certFile + " missing or not a certificate";
+        if (!ownCert_) {
+            const bool readable = ReadFile(certFile).has_value();  // only on this failure path
+            ownCertCode_ = readable ? kErrCertificateFormat : kErrFile;
+            ownCertError_ = "Certificate file " + certFile + (readable ? " holds no certificate" : " cannot be read");
+        }
     }
     ERR_clear_error();
 }
@@ -173,7 +179,7 @@ void Context::TakeRenewedKey_locked() {
 SharedCert Context::OwnCertificate() {
     std::lock_guard lock(mutex_);
     LoadOwnCertificate_locked();
-    if (!ownCert_) throw Failure(kErrOwnCertificate, ownCertError_);
+    if (!ownCert_) throw Failure(ownCertCode_, ownCertError_);
     return ownCert_;
 }
 
@@ -281,6 +287,7 @@ struct Table {
     std::shared_mutex mutex;
     std::unordered_map<std::int32_t, std::shared_ptr<Context>> byId;  // guarded by mutex
     std::int32_t next = 0;                                            // guarded by mutex
+    std::vector<std::shared_ptr<Context>> keptAtExit;                 // guarded by mutex
 };
 // Never destroyed: the library closes its cached contexts at exit, after this module's
 // static objects would otherwise be gone.
@@ -317,6 +324,8 @@ bool Close(std::int32_t id) {
     if (it == t.byId.end()) return false;
     doomed = std::move(it->second);
     t.byId.erase(it);
+    // After OpenSSL's clean-up its objects cannot be freed: the context is kept instead.
+    if (CryptoShutDown()) t.keptAtExit.push_back(std::move(doomed));
     return true;
 }
 

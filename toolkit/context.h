@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "errors.h"
 #include "object_cache.h"
 #include "ossl.h"
 
@@ -38,7 +39,10 @@ public:
     // Renew: forgets loaded objects and loads the own certificate and key again.
     void Renew();
     // OwnCertificate / OwnKey: the context's own certificate and private key as the
-    // files hold them now; throw kErrOwnCertificate / kErrPrivateKey when there is none.
+    // files hold them now. OwnCertificate throws kErrOwnCertificate when no file is set, and
+    // for the file it names (the own one or, when the engine reads a correspondent's file,
+    // that one) kErrFile when it cannot be read, kErrCertificateFormat when it is no
+    // certificate; OwnKey throws kErrPrivateKey.
     SharedCert OwnCertificate();
     SharedKey OwnKey();
     // FindCertificate: a known certificate by subject line (or serial with SN): the one the
@@ -75,6 +79,7 @@ private:
     std::string ownCertError_, ownKeyError_;
     SharedCert matchedCert_;  // the last pair of own certificate and key found to belong together
     SharedKey matchedKey_;
+    Code ownCertCode_ = kErrOwnCertificate;
     std::vector<SharedCert> added_;
     bool dirScanned_ = false;
     std::vector<SharedCert> dirCerts_;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "algorithms.h"
+#include "envelope_check.h"
 #include "errors.h"
 #include "size_limits.h"
 #include "operations.h"
@@ -68,6 +69,7 @@ void DecodeData(Context& ctx, unsigned char* data, std::int32_t* length, char* s
     const unsigned char* p = data;
     CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &p, *length));
     if (!cms || OBJ_obj2nid(CMS_get0_type(cms.get())) != NID_pkcs7_enveloped) Fail(kErrDecrypt, "Data is not an envelope");
+    CheckEnvelope(cms.get(), DerBytes(data, static_cast<std::size_t>(p - data)));
     SharedKey key = ctx.OwnKey();
     SharedCert cert;
     try {

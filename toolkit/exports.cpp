@@ -6,6 +6,7 @@
 #include <new>
 
 #include "algorithms.h"
+#include "crypto_shutdown.h"
 #include "errors.h"
 #include "size_limits.h"
 #include "operations.h"
@@ -27,13 +28,17 @@ namespace {
 
 int32_t Report(int32_t code, const std::string& text) {
     vtk::SetLastMessage(text);
-    ERR_clear_error();
+    if (!vtk::CryptoShutDown()) ERR_clear_error();
     return code;
 }
 
 // Run: f() under the failure convention; 0 on success.
 template <typename F>
 int32_t Run(F&& f) {
+    if (vtk::CryptoShutDown()) {
+        vtk::SetLastMessage("The process is exiting: OpenSSL has been cleaned up");
+        return vtk::kErrInternal;
+    }
     ERR_clear_error();
     try {
         f();

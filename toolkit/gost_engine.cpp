@@ -7,6 +7,7 @@
 #include <string>
 
 #include "algorithms.h"
+#include "crypto_shutdown.h"
 #include "errors.h"
 
 namespace vtk {
@@ -40,6 +41,7 @@ void LoadGost() {
 }  // namespace
 
 bool EnsureCryptoReady() {
+    WatchCryptoShutdown();
     std::call_once(g_once, LoadGost);
     ERR_clear_error();
     return g_gost;

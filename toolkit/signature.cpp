@@ -46,6 +46,8 @@ long long SplitAttached(const unsigned char* buffer, std::size_t total) {
 void SignData(Context& ctx, const unsigned char* data, std::int32_t length, unsigned char* signature,
               std::int32_t* signatureLength, const char* signer) {
     if (data == nullptr || length < 1 || signatureLength == nullptr) Fail(kErrArgument, "SignData: no data");
+    // The capacity is the only bound of the caller's buffer: none, no signature.
+    if (*signatureLength < 1) Fail(kErrNoRoom, "No room for a signature (capacity " + std::to_string(*signatureLength) + ")");
     SharedKey key = ctx.OwnKey();
     SharedCert cert = ctx.OwnCertificate();
     if (signer != nullptr && *signer != '\0' && CertUid(cert.get(), ctx.UseSerial()) != signer) {
@@ -64,7 +66,7 @@ void SignData(Context& ctx, const unsigned char* data, std::int32_t length, unsi
     if (size <= 0) Fail(kErrSign, "Signature cannot be encoded");
 
     if (signature != nullptr) {
-        long long room = *signatureLength > 0 ? std::min<long long>(*signatureLength, kMaxSignatureLength) : kMaxSignatureLength;
+        long long room = std::min<long long>(*signatureLength, kMaxSignatureLength);
         if (size > room) Fail(kErrNoRoom, "Signature of " + std::to_string(size) + " bytes exceeds " + std::to_string(room));
         unsigned char* p = signature;
         i2d_CMS_ContentInfo(cms.get(), &p);
@@ -73,7 +75,7 @@ void SignData(Context& ctx, const unsigned char* data, std::int32_t length, unsi
     }
     // Attached: the buffer holds the data and has room for *signatureLength bytes.
     long long addition = static_cast<long long>(size) + kTrailer;
-    long long room = *signatureLength > 0 ? static_cast<long long>(*signatureLength) : static_cast<long long>(length) + kMaxSignatureLength;
+    long long room = *signatureLength;
     if (addition > kMaxSignatureLength || length + addition > room)
         Fail(kErrNoRoom, "Attached signature of " + std::to_string(addition) + " bytes does not fit");
     auto* buffer = const_cast<unsigned char*>(data);  // attached signing writes behind the data

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "binding/binding_state.h"
+#include "platform/ansi_case.h"
 #include "support/text_utils.h"
 
 namespace vorlan {
@@ -26,10 +27,10 @@ std::function<double()>& ClockHook() {
     return *hook;
 }
 
-char FoldCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char FoldCase(char c) { return static_cast<char>(platform::AnsiUpperCase(static_cast<unsigned char>(c))); }
 
-// SameKey: keys compared as ANSI texts without regard to case, without copying them
-// (this runs on every toolkit call).
+// SameKey: keys compared as ANSI texts without regard to case (the letters of the ANSI code
+// page, Cyrillic included), without copying them (this runs on every toolkit call).
 bool SameKey(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)

@@ -18,6 +18,7 @@ namespace {
 constexpr const char* kRootMacro = "%ZELROOT%";
 constexpr std::size_t kRootMacroLength = 9;
 constexpr std::int32_t kNotProvided = -1;
+constexpr std::int32_t kBadArgument = -101;
 constexpr std::int32_t kException = -102;
 constexpr std::int32_t kWriteFailed = -106;
 constexpr std::size_t kDecodeScratch = 260;
@@ -76,7 +77,7 @@ std::int32_t TCryptoEngine::GetMaxEncodeAddition() { return 255; }
 std::int32_t TCryptoEngine::GetMaxSignatureLength() { return 255; }
 std::int32_t TCryptoEngine::GetMaxUIDLength() { return 255; }
 std::int32_t TCryptoEngine::GetMaxCryptoParamNameLength() { return 255; }
-std::int32_t TCryptoEngine::GetMaxCryptoParamValueLength() { return 1024; }
+std::int32_t TCryptoEngine::GetMaxCryptoParamValueLength() { return kDefaultParamValueLength; }
 std::int32_t TCryptoEngine::GetMaxErrorStringLength() { return 255; }
 std::int32_t TCryptoEngine::GetMaxPasswordLength() { return 255; }
 
@@ -94,8 +95,13 @@ void TCryptoEngine::GetCryptoParamName(std::int32_t index, char* buffer) {
 
 void TCryptoEngine::GetCryptoParamValue(std::int32_t index, char* buffer) {
     if (buffer == nullptr) return;
-    const std::int32_t room = GetMaxCryptoParamValueLength();
-    if (room <= 0) return;
+    std::int32_t room = 0;
+    try {
+        room = GetMaxCryptoParamValueLength();
+    } catch (...) {
+    }
+    // A plug-in that cannot be asked: the base's own limit, so the caller still gets a text.
+    if (room <= 0) room = kDefaultParamValueLength;
     const std::string* value = Entry(ParamValues, index);
     const std::size_t n = value == nullptr ? 0 : std::min(value->size(), static_cast<std::size_t>(room) - 1);
     if (n > 0) std::memcpy(buffer, value->data(), n);
@@ -186,7 +192,9 @@ std::int32_t TCryptoEngine::GetMaxEncodeAdditionFor(std::int32_t count) {
 std::int32_t TCryptoEngine::SaveSignedDataToFile(const unsigned char* data, std::int32_t length,
                                                  const unsigned char* signature, std::int32_t signatureLength,
                                                  const char* fileName) {
-    if (fileName == nullptr || data == nullptr || length <= 0 || signatureLength < 0) return 0;
+    // A negative length is a caller's fault, not an empty file: it is reported.
+    if (length < 0 || signatureLength < 0) return kBadArgument;
+    if (fileName == nullptr || data == nullptr || length == 0) return 0;
     const std::int64_t total = std::int64_t{length} + signatureLength;
     if (total > INT32_MAX) return kException;  // cannot be written as one 32-bit length
     try {
@@ -269,7 +277,10 @@ std::int32_t TCryptoEngine::OperationByKind(std::int32_t kind, Word a, Word /*b:
 
 // ---- helpers ------------------------------------------------------------------------------------
 
-void TCryptoEngine::SetRootPath(const std::string& path) { RootPath = AppendBackslash(path); }
+void TCryptoEngine::SetRootPath(const std::string& path) {
+    // An empty root would send "%ZELRoot%" paths to the working directory.
+    if (!path.empty()) RootPath = AppendBackslash(path);
+}
 
 std::string TCryptoEngine::ExpandRootMacro(const std::string& path) const {
     if (path.empty()) return path;

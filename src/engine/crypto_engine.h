@@ -49,6 +49,7 @@ public:
     virtual std::int32_t GetMaxUIDLength();                             // 15
     virtual std::int32_t GetMaxCryptoParamNameLength();                 // 16
     virtual std::int32_t GetMaxCryptoParamValueLength();                // 17
+    static constexpr std::int32_t kDefaultParamValueLength = 1024;
     virtual std::int32_t GetMaxErrorStringLength();                     // 18
     virtual std::int32_t GetMaxPasswordLength();                        // 19
     // GetCryptoParamNumber: number of entries in ParamNames.
@@ -56,7 +57,8 @@ public:
     // GetCryptoParamName: entry index (1-based) of ParamNames whole; "" when outside or empty.
     virtual void GetCryptoParamName(std::int32_t index, char* buffer);  // 21
     // GetCryptoParamValue: as GetCryptoParamName over ParamValues, cut to
-    // GetMaxCryptoParamValueLength() - 1 characters and a NUL.
+    // GetMaxCryptoParamValueLength() - 1 characters and a NUL (1023 when that limit is 0 or
+    // cannot be had, so that the caller always gets a text).
     virtual void GetCryptoParamValue(std::int32_t index, char* buffer); // 22
     // SetCryptoParamValue: replaces entry index of ParamValues (0); -1 outside the list.
     virtual std::int32_t SetCryptoParamValue(std::int32_t index, const char* value);  // 23
@@ -110,7 +112,8 @@ public:
     // GetMaxEncodeAdditionFor: count × GetMaxEncodeAddition(), a wrapping 32-bit product.
     virtual std::int32_t GetMaxEncodeAdditionFor(std::int32_t count);   // 60
     // SaveSignedDataToFile: writes data then signature to the file (root macro expanded);
-    // 0 also for invalid arguments (nothing written), -106 write failure, -102 exception.
+    // -101 for a negative length, 0 for the other invalid arguments (nothing written either
+    // way), -106 write failure, -102 exception.
     virtual std::int32_t SaveSignedDataToFile(const unsigned char* data, std::int32_t length, const unsigned char* signature,
                                               std::int32_t signatureLength, const char* fileName);  // 61
     // GetRemoteGenType: 1. GetMaxReportSize, GetReport: -1.
@@ -147,7 +150,7 @@ public:
     virtual std::int32_t OperationByKind(std::int32_t kind, Word a, Word b, Word c, Word d, Word e);  // 81
 
     // ---- non-virtual helpers -----------------------------------------------------------
-    // SetRootPath: RootPath := text with a backslash appended (empty stays empty).
+    // SetRootPath: RootPath := text with a backslash appended; an empty text leaves it as it was.
     void SetRootPath(const std::string& path);
     // ExpandRootMacro: replaces a leading "%ZELRoot%" (any case) by RootPath, upper-cased.
     std::string ExpandRootMacro(const std::string& path) const;

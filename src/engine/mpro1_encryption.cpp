@@ -13,8 +13,7 @@ std::int32_t TMPro1CryptoEngine::EncodeData(unsigned char* buffer, std::int32_t*
     if (code != kOk) return code;
     if (buffer == nullptr || size == nullptr || *size < 1) return kBadArgument;
     return Guarded("TMProCryptoEngine.EncodeData: ", [&]() -> std::int32_t {
-        const std::string text =
-            (recipients != nullptr && *recipients != '\0') ? std::string(recipients) : TrimSpaces(ParamValue(19));
+        const std::string text = RecipientText(recipients);
         // Each recipient's UID becomes the subject line of its certificate, in order.
         std::string subjects;
         if (!text.empty()) {
@@ -30,6 +29,14 @@ std::int32_t TMPro1CryptoEngine::EncodeData(unsigned char* buffer, std::int32_t*
         }
         return api->EncodeData(BuildParamVector(*api), buffer, size, subjects.c_str());
     });
+}
+
+std::string TMPro1CryptoEngine::RecipientText(const char* recipients) const {
+    return (recipients != nullptr && *recipients != '\0') ? std::string(recipients) : TrimSpaces(ParamValue(19));
+}
+
+std::int32_t TMPro1CryptoEngine::GetMaxAdditionEx(const char* recipients) {
+    return TCryptoEngine::GetMaxAdditionEx(RecipientText(recipients).c_str());
 }
 
 std::int32_t TMPro1CryptoEngine::DecodeData(unsigned char* buffer, std::int32_t* size, char* output) {

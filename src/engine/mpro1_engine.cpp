@@ -68,6 +68,11 @@ std::int32_t TMPro1CryptoEngine::GetCryptoAPI(TMProDLL*& api) {
     return state;
 }
 
+TMProDLL& TMPro1CryptoEngine::Bound(TMProDLL* api) {
+    if (api == nullptr) throw ECryptoEngineError("Library not initialized");
+    return *api;
+}
+
 std::int32_t TMPro1CryptoEngine::RequireCryptoAPI(TMProDLL*& api) {
     const std::int32_t code = GetCryptoAPI(api);
     if (code != kOk) return code;
@@ -144,8 +149,7 @@ void TMPro1CryptoEngine::GetEngineName(char* buffer) {
 std::int32_t TMPro1CryptoEngine::ToolkitSize(mpro::FnGetMax ToolkitFunctions::*query, std::int32_t unusable) {
     TMProDLL* api = nullptr;
     if (GetCryptoAPI(api) != kOk) return unusable;
-    if (api == nullptr) throw ECryptoEngineError("Library not initialized");
-    return (api->Fn.*query)();
+    return (Bound(api).Fn.*query)();
 }
 
 std::int32_t TMPro1CryptoEngine::GetMaxEncodeAddition() { return ToolkitSize(&ToolkitFunctions::GetMaxEncodeAddition); }
@@ -155,7 +159,7 @@ std::int32_t TMPro1CryptoEngine::GetMaxCryptoParamNameLength() {
     return ToolkitSize(&ToolkitFunctions::GetMaxCryptoParamNameLength);
 }
 std::int32_t TMPro1CryptoEngine::GetMaxCryptoParamValueLength() {
-    return ToolkitSize(&ToolkitFunctions::GetMaxCryptoParamValueLength);
+    return ToolkitSize(&ToolkitFunctions::GetMaxCryptoParamValueLength, kDefaultParamValueLength);
 }
 std::int32_t TMPro1CryptoEngine::GetMaxErrorStringLength() {
     return ToolkitSize(&ToolkitFunctions::GetMaxErrorStringLength, kFallbackErrorStringLength);

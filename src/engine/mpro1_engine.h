@@ -59,6 +59,8 @@ public:
     // GetEngineName: "Message-PRO 1.1" into a non-null buffer.
     void GetEngineName(char* buffer) override;
     // Size limits: the toolkit's values (0 when the plug-in is unusable); GetMaxUIDLength is 40.
+    // GetMaxCryptoParamValueLength gives the base's 1024 when the plug-in is unusable, the
+    // limit GetCryptoParamValue then writes by.
     std::int32_t GetMaxEncodeAddition() override;
     std::int32_t GetMaxSignatureLength() override;
     std::int32_t GetMaxUIDLength() override;
@@ -109,6 +111,9 @@ public:
     std::int32_t RemoveSign(unsigned char* buffer, std::int32_t* size, char* signer) override;
     // GetMaxSignAddition: GetMaxSignatureLength + 332.
     std::int32_t GetMaxSignAddition() override;
+    // GetMaxAdditionEx: as the base's, counting the default recipients (parameter 19) for a
+    // null or empty text, as EncodeData then encrypts for them.
+    std::int32_t GetMaxAdditionEx(const char* recipients) override;
     // GetParamInfo: kind and hint of a parameter; length is in/out (hint length + 1).
     std::int32_t GetParamInfo(std::int32_t index, std::int32_t* kind, char* hint, std::int32_t* length) override;
     // GenerateNewSSK / GenerateNewSEK: a new key and request where parameters 7 and 9 point, with the
@@ -180,6 +185,9 @@ public:
     std::int32_t GetCryptoAPI(TMProDLL*& api);
     // RequireCryptoAPI: GetCryptoAPI, with "0 and no binding" turned into -100.
     std::int32_t RequireCryptoAPI(TMProDLL*& api);
+    // Bound: the binding that GetCryptoAPI gave; raises ECryptoEngineError "Library not
+    // initialized" when it gave none (its creation failed), which an operation turns into -102.
+    static TMProDLL& Bound(TMProDLL* api);
     // BuildParamVector: the current values of the toolkit's parameters; throws when the toolkit
     // reports more parameters than the engine holds.
     ParamVector BuildParamVector(TMProDLL& api) const;
@@ -196,6 +204,8 @@ public:
     static std::vector<char> UIDWorkBuffer(TMProDLL& api);
     // TextUpToZero: the text of a work buffer up to its first zero byte.
     static std::string TextUpToZero(const std::vector<char>& buffer);
+    // RecipientText: the caller's recipients when not null or empty, else parameter 19 trimmed.
+    std::string RecipientText(const char* recipients) const;
     // CertificateDir: parameter 2 trimmed, with a trailing backslash.
     std::string CertificateDir() const;
     // FindCertificateFile: directory + uid + ".pem", else ".cer"; empty when neither exists.

@@ -1,4 +1,6 @@
 // TMPro1CryptoEngine: detached and attached signatures, and their verification.
+#include <climits>
+#include <cstdint>
 #include <vector>
 
 #include "engine/mpro1_engine.h"
@@ -17,8 +19,8 @@ std::int32_t TMPro1CryptoEngine::SignData(const unsigned char* data, std::int32_
             const std::int32_t result = ReadSubjectFromCert(signer, subject);
             if (result != kOk) return result;
         }
-        if (api == nullptr) return kNotInitialized;
-        return api->SignData(BuildParamVector(*api), data, length, signature, signatureLength, subject.c_str());
+        TMProDLL& toolkit = Bound(api);
+        return toolkit.SignData(BuildParamVector(toolkit), data, length, signature, signatureLength, subject.c_str());
     });
 }
 
@@ -33,11 +35,14 @@ std::int32_t TMPro1CryptoEngine::AddSign(unsigned char* buffer, std::int32_t* si
             const std::int32_t result = ReadSubjectFromCert(signer, subject);
             if (result != kOk) return result;
         }
-        if (api == nullptr) return kNotInitialized;
+        TMProDLL& toolkit = Bound(api);
+        // The caller's buffer holds the data and GetMaxSignAddition bytes more: a size whose
+        // sum with that does not fit 32 bits cannot describe it.
+        if (std::int64_t{*size} + GetMaxSignAddition() > INT32_MAX) return kBadArgument;
         // The toolkit appends the signature behind the data; it may use the signature's room.
-        std::int32_t capacity = api->Fn.GetMaxSignatureLength() + *size;
+        std::int32_t capacity = toolkit.Fn.GetMaxSignatureLength() + *size;
         const std::int32_t result =
-            api->SignData(BuildParamVector(*api), buffer, *size, nullptr, &capacity, subject.c_str());
+            toolkit.SignData(BuildParamVector(toolkit), buffer, *size, nullptr, &capacity, subject.c_str());
         *size = capacity;
         return result;
     });
@@ -52,11 +57,11 @@ std::int32_t TMPro1CryptoEngine::VerifyData(const unsigned char* data, std::int3
     if (length < 1 || data == nullptr || signature == nullptr || signatureLength < 1 || signer == nullptr)
         return kBadArgument;
     return Guarded("TMProCryptoEngine.VerifyData: ", [&]() -> std::int32_t {
-        if (api == nullptr) return kNotInitialized;
-        std::vector<char> work = UIDWorkBuffer(*api);
+        TMProDLL& toolkit = Bound(api);
+        std::vector<char> work = UIDWorkBuffer(toolkit);
         std::int32_t dataLength = length;
         const std::int32_t result =
-            api->VerifyData(BuildParamVector(*api), data, &dataLength, signature, signatureLength, work.data());
+            toolkit.VerifyData(BuildParamVector(toolkit), data, &dataLength, signature, signatureLength, work.data());
         if (result != kOk) return result;
         return CopyUID(UIDFromSubject(TextUpToZero(work)), signer) ? kOk : kBadArgument;
     });
@@ -68,11 +73,11 @@ std::int32_t TMPro1CryptoEngine::RemoveSign(unsigned char* buffer, std::int32_t*
     if (code != kOk) return code;
     if (buffer == nullptr || size == nullptr || *size < 1 || signer == nullptr) return kBadArgument;
     return Guarded("TMProCryptoEngine.RemoveSignature: ", [&]() -> std::int32_t {
-        if (api == nullptr) return kNotInitialized;
-        std::vector<char> work = UIDWorkBuffer(*api);
+        TMProDLL& toolkit = Bound(api);
+        std::vector<char> work = UIDWorkBuffer(toolkit);
         // The whole buffer is the signed message; the toolkit sets size to the data's length.
         const std::int32_t whole = *size;
-        const std::int32_t result = api->VerifyData(BuildParamVector(*api), buffer, size, nullptr, whole, work.data());
+        const std::int32_t result = toolkit.VerifyData(BuildParamVector(toolkit), buffer, size, nullptr, whole, work.data());
         if (result != kOk) return result;
         if (CopyUID(UIDFromSubject(TextUpToZero(work)), signer)) return kOk;
         *size = whole;  // a signer that does not fit: leave the caller's data as it was

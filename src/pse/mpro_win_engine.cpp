@@ -99,15 +99,16 @@ std::int32_t TMProWinCryptoEngine::VerifySignWOCheckValidity(const unsigned char
                                                              std::int32_t signatureLength, char* signer) {
     ReadGuard guard(PSELock());
     TMProDLL* api = nullptr;
-    const std::int32_t code = RequireCryptoAPI(api);
+    const std::int32_t code = GetCryptoAPI(api);
     if (code != kOk) return code;
     if (length < 1 || data == nullptr || signature == nullptr || signatureLength < 1 || signer == nullptr)
         return kBadArgument;
     return Guarded("TMProWinCryptoEngine.VerifySignWOCheckValidity: ", [&]() -> std::int32_t {
-        std::vector<char> work = UIDWorkBuffer(*api);
+        TMProDLL& toolkit = Bound(api);
+        std::vector<char> work = UIDWorkBuffer(toolkit);
         std::int32_t dataLength = length;
-        const std::int32_t result =
-            api->VerifyDataIgnoreTime(BuildParamVector(*api), data, &dataLength, signature, signatureLength, work.data());
+        const std::int32_t result = toolkit.VerifyDataIgnoreTime(BuildParamVector(toolkit), data, &dataLength, signature,
+                                                                 signatureLength, work.data());
         if (result != kOk) return result;
         return CopyUID(UIDFromSubject(TextUpToZero(work)), signer) ? kOk : kBadArgument;
     });

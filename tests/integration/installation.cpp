@@ -51,9 +51,18 @@ Installation::Installation(Algorithm algorithm)
       dir_(ProcessRoot() + (algorithm == Algorithm::Gost ? "gost\\" : "rsa\\")),
       pki_(algorithm) {}
 
+std::vector<std::pair<int, std::string>> Installation::Params(const std::string& user, const char* lifetime) const {
+    const bool gost = algorithm_ == Algorithm::Gost;
+    return {{1, Path(user + "\\own.pem")}, {2, Path("certs")},          {3, Path(user)},
+            {4, gost ? "RUS-GAMMAR" : "DES-EDE3-CBC"},                  {5, gost ? "R3410-R3411" : "SHA1"},
+            {7, Path(user + "\\key.pem")}, {22, lifetime},              {25, Path("CA")},
+            {26, Path("CRL")}};
+}
+
+const std::string& Installation::Root() { return ProcessRoot(); }
+
 EnginePtr Installation::Open(const std::string& user, const char* lifetime) const {
-    return OpenWith({{1, Path(user + "\\own.pem")}, {2, Path("certs")}, {3, Path(user)}, {7, Path(user + "\\key.pem")},
-                     {22, lifetime}, {25, Path("CA")}, {26, Path("CRL")}});
+    return OpenWith(Params(user, lifetime));
 }
 
 EnginePtr Installation::OpenWith(const std::vector<std::pair<int, std::string>>& params) const {

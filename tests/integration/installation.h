@@ -30,6 +30,10 @@ public:
     EnginePtr Open(const std::string& user, const char* lifetime = "") const;
     // OpenWith: an engine with the installation's algorithms and the parameters given.
     EnginePtr OpenWith(const std::vector<std::pair<int, std::string>>& params) const;
+    // Params: the parameters (number, value) that Open sets for the user.
+    std::vector<std::pair<int, std::string>> Params(const std::string& user, const char* lifetime = "") const;
+    // Root: the process-wide root that Open sets.
+    static const std::string& Root();
     // Path: a path inside this installation.
     std::string Path(const std::string& relative) const { return dir_ + relative; }
     // Stage: writes a new certificate of cn (serial) into staging\ and returns its path.

@@ -51,7 +51,26 @@ TEST_P(CertificatesTest, OwnCertificateRewrittenUnderTheSameNameIsSeenAtOnce) {
     EXPECT_EQ(Uid(ctx), Pki().SubjectLine("USER02"));
     std::filesystem::remove(staging);
     std::string buf(static_cast<std::size_t>(Tk().GetMaxUIDLength()), '\0');
-    EXPECT_EQ(Tk().GetCurrentUID(ctx, buf.data()), -1005) << "a removed own certificate is not answered from memory";
+    EXPECT_EQ(Tk().GetCurrentUID(ctx, buf.data()), -1017) << "a removed own certificate is not answered from memory";
+}
+
+// The engine reads a correspondent's certificate file as the context's certificate: a file
+// that is missing or holds no certificate is reported as such, by name, not as a missing
+// own certificate (which is a context without any certificate file).
+TEST_P(CertificatesTest, UnusableCertificateFilesAreNamed) {
+    const std::string dir = TempDir("unusable");
+    std::ofstream(dir + "/garbage.pem") << "-----BEGIN CERTIFICATE-----\nnot base64\n-----END CERTIFICATE-----\n";
+    std::ofstream(dir + "/empty.cer");
+    struct Case {
+        std::string file;
+        std::int32_t code;
+    };
+    for (const Case& c : {Case{dir + "/missing.pem", -1017}, Case{dir + "/garbage.pem", -1018}, Case{dir + "/empty.cer", -1018}}) {
+        std::string buf(static_cast<std::size_t>(Tk().GetMaxUIDLength()), '\0');
+        EXPECT_EQ(Tk().GetCurrentUID(OpenWith({{0, c.file}, {19, "CN"}}), buf.data()), c.code) << c.file;
+        EXPECT_NE(LastError().find(c.file), std::string::npos) << LastError();
+        EXPECT_EQ(LastError().find("Own"), std::string::npos) << LastError();
+    }
 }
 
 TEST_P(CertificatesTest, PathsMatchWithoutRegardToCaseAndSeparators) {
@@ -207,6 +226,13 @@ TEST_P(CertificatesTest, ErrorTextsExistForEveryCode) {
         EXPECT_EQ(Tk().GetCryptoErrorString(code, buf.data()), 0) << code;
         EXPECT_FALSE(std::string(buf.c_str()).empty()) << code;
     }
+    // The engine's codes without a text of their own come here for theirs.
+    for (std::int32_t code : {-105, -106}) {
+        EXPECT_EQ(Tk().GetCryptoErrorString(code, buf.data()), 0) << code;
+        EXPECT_EQ(std::string(buf.c_str()).find("Unknown"), std::string::npos) << buf.c_str();
+    }
+    Tk().GetCryptoErrorString(-106, buf.data());
+    EXPECT_NE(std::string(buf.c_str()).find("another UID"), std::string::npos) << buf.c_str();
     Tk().GetCryptoErrorString(-5555, buf.data());
     EXPECT_NE(std::string(buf.c_str()).find("-5555"), std::string::npos);
 }

@@ -1,6 +1,7 @@
 // Detached and attached signatures: round trips, tampering, time and revocation checks.
 #include <openssl/pem.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
@@ -179,10 +180,19 @@ TEST_P(SignatureTest, SignerMustBeOwnKey) {
 
 TEST_P(SignatureTest, TooSmallSignatureBufferIsAnError) {
     std::string data = "x";
-    std::vector<unsigned char> sig(64, 0xEE);
-    std::int32_t len = 64;
-    EXPECT_EQ(Tk().SignData(Open("USER01"), reinterpret_cast<const unsigned char*>(data.data()), 1, sig.data(), &len, ""), -1010);
-    EXPECT_EQ(sig[0], 0xEE) << "nothing written on failure";
+    // A buffer of exactly the capacity given (one byte for none): a write past it is seen.
+    for (std::int32_t capacity : {64, 1, 0, -1}) {
+        std::vector<unsigned char> sig(static_cast<std::size_t>(std::max(capacity, 1)), 0xEE);
+        std::int32_t len = capacity;
+        EXPECT_EQ(Tk().SignData(Open("USER01"), reinterpret_cast<const unsigned char*>(data.data()), 1, sig.data(), &len, ""), -1010)
+            << capacity;
+        EXPECT_EQ(sig, std::vector<unsigned char>(sig.size(), 0xEE)) << "nothing written for capacity " << capacity;
+        EXPECT_EQ(len, capacity);
+        // Attached: the data's buffer has no room behind it.
+        std::vector<unsigned char> attached(1, 'x');
+        len = capacity;
+        EXPECT_EQ(Tk().SignData(Open("USER01"), attached.data(), 1, nullptr, &len, ""), -1010) << capacity;
+    }
 }
 
 // The largest subjects allowed: C of 2 characters, the other fields of 255.

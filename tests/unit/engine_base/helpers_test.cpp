@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "engine/crypto_engine.h"
 #include "platform/platform.h"
@@ -69,7 +71,7 @@ TEST(CryptoEnginePaths, RootPathGetsOneBackslash) {
     engine.SetRootPath("C:\\Root\\");
     EXPECT_EQ(engine.RootPath, "C:\\Root\\");
     engine.SetRootPath("");
-    EXPECT_EQ(engine.RootPath, "");
+    EXPECT_EQ(engine.RootPath, "C:\\Root\\") << "an empty text leaves the root as it was";
 }
 
 TEST(CryptoEnginePaths, RootMacroExpansion) {
@@ -165,7 +167,11 @@ TEST_F(SignedDataFile, InvalidArgumentsWriteNothing) {
     EXPECT_EQ(engine.SaveSignedDataToFile(data, 1, data, 1, nullptr), 0);
     EXPECT_EQ(engine.SaveSignedDataToFile(nullptr, 1, data, 1, Path("a").c_str()), 0);
     EXPECT_EQ(engine.SaveSignedDataToFile(data, 0, data, 1, Path("b").c_str()), 0);
-    EXPECT_EQ(engine.SaveSignedDataToFile(data, 1, data, -1, Path("c").c_str()), 0);
+    // A negative length is the caller's fault, reported, not taken for nothing to write.
+    const std::pair<std::int32_t, std::int32_t> negative[] = {{1, -1}, {-1, 1}, {-1, 0}, {INT32_MIN, INT32_MIN}};
+    for (const auto& [length, signatureLength] : negative)
+        EXPECT_EQ(engine.SaveSignedDataToFile(data, length, data, signatureLength, Path("c").c_str()), -101)
+            << length << ", " << signatureLength;
     EXPECT_TRUE(std::filesystem::is_empty(dir_));
 }
 

@@ -59,6 +59,19 @@ TEST(SetRootPath, ADifferentRootLeavesTheEngineRootUnchanged) {
     DoneEngine(engine);
 }
 
+// Neither an empty nor a null text takes the root away: "%ZELRoot%" paths would then
+// lead into the working directory.
+TEST(SetRootPath, EmptyOrNullTextKeepsTheEngineRoot) {
+    const std::string root = ProcessRoot();
+    VORLAN_HANDLE engine = GetCryptObj(0);
+    SetRootPath(engine, root.c_str());
+    for (const char* text : {"", static_cast<const char*>(nullptr)}) {
+        SetRootPath(engine, text);
+        EXPECT_EQ(EngineRoot(engine), root + "\\") << (text == nullptr ? "null" : "empty");
+    }
+    DoneEngine(engine);
+}
+
 TEST(SetRootPath, NullTextAndBadHandlesAreHarmless) {
     const std::string root = ProcessRoot();
     VORLAN_HANDLE engine = GetCryptObj(0);
