@@ -7,6 +7,7 @@
 #include <ctime>
 #include <vector>
 
+#include "algorithms.h"
 #include "errors.h"
 #include "keys.h"
 #include "object_cache.h"
@@ -89,15 +90,28 @@ SharedCert CertFromBytes(const unsigned char* data, std::int32_t length) {
     return cert;
 }
 
+// DumpText: OpenSSL's certificate print with the markers that readers of dumps look for: the
+// serial number always on the line after "Serial Number:" (upper-case hex, as in the
+// information record), name fields separated by ", ", and a GOST key after "R3410 Public Key:".
+std::string DumpText(X509* cert) {
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    const unsigned long nameFlags = XN_FLAG_SEP_CPLUS_SPC | ASN1_STRFLGS_UTF8_CONVERT;
+    if (!bio || X509_print_ex(bio.get(), cert, nameFlags, X509_FLAG_NO_SERIAL) != 1)
+        Fail(kErrCertificateFormat, "Certificate cannot be printed");
+    std::string text = BioText(bio.get());
+    const auto signature = text.find("        Signature Algorithm:");
+    text.insert(signature == std::string::npos ? 0 : signature, "        Serial Number:\n            " + SerialHex(cert) + "\n");
+    if (IsGostKey(X509_get0_pubkey(cert)))
+        if (const auto key = text.find("Public key:"); key != std::string::npos) text.replace(key, 11, "R3410 Public Key:");
+    return text;
+}
+
 }  // namespace
 
 void GetCertInfo(Context&, const unsigned char* data, std::int32_t length, char* text) {
     if (text == nullptr) Fail(kErrArgument, "No output buffer");
     SharedCert cert = CertFromBytes(data, length);
-    BioPtr bio(BIO_new(BIO_s_mem()));
-    unsigned long nameFlags = XN_FLAG_SEP_COMMA_PLUS | ASN1_STRFLGS_UTF8_CONVERT;
-    if (X509_print_ex(bio.get(), cert.get(), nameFlags, 0) != 1) Fail(kErrCertificateFormat, "Certificate cannot be printed");
-    PutText(text, kMaxCertInfoLength, BioText(bio.get()));
+    PutText(text, kMaxCertInfoLength, DumpText(cert.get()));
 }
 
 void GetCertInfoEx(Context& ctx, const unsigned char* data, std::int32_t length, mpro::CertInfoRecord* record) {

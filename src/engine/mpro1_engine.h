@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "binding/mpro_dll.h"
@@ -30,13 +31,15 @@ enum EngineCode : std::int32_t {
     kPublicKeyNotFound = -111,
     kTransferError = -112,
     kCertificateNotFound = -113,
-    kNewKeyFileError = -114,
+    kPendingFileMissing = -114,
     kRemoteDirError = -115,
     kKeyExchangeError = -116,
     kLowMemory = -117,
     kKeyGenNotFinished = -118,
     kCertificateKeysMismatch = -119,
     kSelfCertificate = -120,
+    kTempSaveError = -121,
+    kTempDirError = -122,
     kCRLDirError = -123,
     kCRLNotFound = -124,
     kCRLIncorrect = -125,
@@ -44,6 +47,8 @@ enum EngineCode : std::int32_t {
     kPluginNotLoaded = -127,
     kPluginIncomplete = -128,
 };
+
+struct TransferBlock;
 
 class TMPro1CryptoEngine : public TCryptoEngine {
 public:
@@ -107,6 +112,43 @@ public:
     // GetParamInfo: kind and hint of a parameter; length is in/out (hint length + 1).
     std::int32_t GetParamInfo(std::int32_t index, std::int32_t* kind, char* hint, std::int32_t* length) override;
 
+    // Public key transfers (mpro1_transfers.cpp). A transfer buffer holds
+    // GetMaxPublicKeyTransferSize (16904) characters and a zero.
+    std::int32_t GetMaxPublicKeyTransferSize() override;
+    // GetPublicKeyTransfer: the transfer of the certificate filed under uid.
+    std::int32_t GetPublicKeyTransfer(const char* uid, char* transfer) override;
+    // ExcludeSelfPublicKeyTransfer: the transfer of the current user's own certificate.
+    std::int32_t ExcludeSelfPublicKeyTransfer(char* transfer) override;
+    // IncludePublicKeyTransfer: files the certificate of a transfer under its UID, keeping a backup.
+    std::int32_t IncludePublicKeyTransfer(const char* transfer) override;
+    // SavePublicKeyFromTransfer: writes the block of a transfer to directory\Tmp_cert.pem.
+    std::int32_t SavePublicKeyFromTransfer(const char* directory, const char* transfer) override;
+
+    // Certificate properties and CA certificates (mpro1_properties.cpp).
+    // GetPublicKeyTransferByFile: a transfer of a certificate or request file.
+    std::int32_t GetPublicKeyTransferByFile(char* transfer, const char* fileName) override;
+    // IncludeCACertificateFromTransfer: files a transfer's certificate in the CA directory.
+    std::int32_t IncludeCACertificateFromTransfer(const char* transfer) override;
+    // IncludePublicEncodeKey: IncludePublicKey of the file (root macro expanded).
+    std::int32_t IncludePublicEncodeKey(const char* fileName) override;
+    // GetUIDByPublicKeyTransfer: the owner UID of a transfer into a buffer of 257 bytes.
+    std::int32_t GetUIDByPublicKeyTransfer(const char* transfer, char* uid) override;
+
+    // Reports (mpro1_reports.cpp); a report buffer holds GetMaxReportSize bytes.
+    // GetMaxReportSize: the toolkit's GetMaxCertInfoLength + 256; -1 when it cannot be asked.
+    std::int32_t GetMaxReportSize() override;
+    // GetReport: the report of uid's certificate; of the pending request when uid is empty.
+    std::int32_t GetReport(const char* uid, char* report) override;
+    std::int32_t GetPublicKeyPropertiesByTransfer(const char* transfer, char* report) override;
+    std::int32_t GetPublicKeyPropertiesByFile(const char* fileName, char* report) override;
+
+    // Directory structure (mpro1_dir_structure.cpp).
+    // CreateDirStructure: key, CA and certificate directories with the own and CA certificates.
+    std::int32_t CreateDirStructure(const char* certificateFile, const char* caFiles) override;
+    // CertAndRequestTransferMatch: match -1 when the certificate was issued for the request, else 0.
+    std::int32_t CertAndRequestTransferMatch(const char* certificateTransfer, const char* requestTransfer,
+                                             std::int32_t* match) override;
+
     // ---- appended operations (slots 82, 83) ----
     // InternalRemoteGenerateStart: new key and request for uid; -1 until key renewal fills it.
     virtual std::int32_t InternalRemoteGenerateStart(char* transfer, const char* uid, bool keepSubject);
@@ -158,6 +200,28 @@ public:
     std::string GetCADir();
     std::string GetCRLDir();
 
+    // CertificateOfSubject: the toolkit's certificate of a subject line (GetCertificateByUID).
+    std::int32_t CertificateOfSubject(TMProDLL& api, const std::string& subject, std::string& certificate);
+    // BuildPublicKeyTransfer: signs the record of owner and block as the current user and writes
+    // its base64 text and a zero into transfer. -110 for an owner of 256 characters or more,
+    // -101 for a block above 8192 bytes; signing codes unchanged. Raises when the text cannot
+    // be made or exceeds 16904 characters (callers run it inside Guarded).
+    std::int32_t BuildPublicKeyTransfer(const std::string& owner, std::string_view block, char* transfer);
+    // GetPublicKeyBlockByTransfer: decodes a transfer, checks and removes its signature and
+    // unpacks the body. -101 empty, too long or not base64; -112 a malformed body.
+    std::int32_t GetPublicKeyBlockByTransfer(const char* transfer, TransferBlock& out);
+    // SaveTransferToFile: writes the block of a transfer to directory + fileName (-107 on failure).
+    std::int32_t SaveTransferToFile(const std::string& directory, const char* transfer, const std::string& fileName);
+    // GetReportByBuffer: the report of a toolkit text dump into report (may be the dump's own
+    // memory), bounded by GetMaxReportSize: -101 when it does not fit, -102 for a bad date.
+    std::int32_t GetReportByBuffer(const char* dump, char* report);
+    // How FileCACertificate names a new CA certificate: "ca" + N (directory structure) or
+    // "ca.pem", then "ca" + five digits (transfers).
+    enum class CANaming { Numbered, FirstPlain };
+    // FileCACertificate: writes a CA certificate into caDir under the next free name; false
+    // when it could not be written. The one place where CA certificates are filed.
+    bool FileCACertificate(const std::string& caDir, std::string_view certificate, CANaming naming);
+
     // Guarded: runs body, turning an escaping exception into -102 with the text
     // prefix + class name + ": " + message stored in ExceptStr.
     template <class Body>
@@ -185,6 +249,8 @@ private:
     std::int32_t BindingState(TMProDLL* api) const;
     // ToolkitSize: one of the toolkit's size queries; 0 when the plug-in is unusable.
     std::int32_t ToolkitSize(mpro::FnGetMax ToolkitFunctions::*query, std::int32_t unusable = 0);
+    // ReportOfBlock: the report of a certificate or request (structured, else from the dump).
+    std::int32_t ReportOfBlock(TMProDLL& api, std::string_view block, char* report);
 
     struct RememberedSubject {
         std::string subject;

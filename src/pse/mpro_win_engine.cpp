@@ -69,6 +69,22 @@ std::int32_t TMProWinCryptoEngine::IncludeCRL(const char* fileName) {
     return WithSharedPSE([&] { return TMPro1CryptoEngine::IncludeCRL(fileName); });
 }
 
+std::int32_t TMProWinCryptoEngine::IncludeCACertificateFromTransfer(const char* transfer) {
+    return WithSharedPSE([&] { return TMPro1CryptoEngine::IncludeCACertificateFromTransfer(transfer); });
+}
+
+std::int32_t TMProWinCryptoEngine::GetReport(const char* uid, char* report) {
+    return WithSharedPSE([&] { return TMPro1CryptoEngine::GetReport(uid, report); });
+}
+
+std::int32_t TMProWinCryptoEngine::GetPublicKeyPropertiesByTransfer(const char* transfer, char* report) {
+    return WithSharedPSE([&] { return TMPro1CryptoEngine::GetPublicKeyPropertiesByTransfer(transfer, report); });
+}
+
+std::int32_t TMProWinCryptoEngine::GetPublicKeyPropertiesByFile(const char* fileName, char* report) {
+    return WithSharedPSE([&] { return TMPro1CryptoEngine::GetPublicKeyPropertiesByFile(fileName, report); });
+}
+
 std::int32_t TMProWinCryptoEngine::RemoteGenerateStart(char*) { return kNotProvided; }
 std::int32_t TMProWinCryptoEngine::RemoteGenerateFinish(const char*) { return kNotProvided; }
 std::int32_t TMProWinCryptoEngine::GetRemoteGenType() { return 3; }

@@ -36,6 +36,10 @@ public:
     void ClearCash() override;
     std::int32_t RemoveCertificate(const char* uid) override;
     std::int32_t IncludeCRL(const char* fileName) override;
+    std::int32_t IncludeCACertificateFromTransfer(const char* transfer) override;
+    std::int32_t GetReport(const char* uid, char* report) override;
+    std::int32_t GetPublicKeyPropertiesByTransfer(const char* transfer, char* report) override;
+    std::int32_t GetPublicKeyPropertiesByFile(const char* fileName, char* report) override;
 
     // GenerateNewSEK: a certificate request for the PSE's keys (parameter 3) into the request
     // file (parameter 9), subject from parameters 11 to 17 and 24. GenerateNewSSK: the same.

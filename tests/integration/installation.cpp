@@ -52,15 +52,17 @@ Installation::Installation(Algorithm algorithm)
       pki_(algorithm) {}
 
 EnginePtr Installation::Open(const std::string& user, const char* lifetime) const {
+    return OpenWith({{1, Path(user + "\\own.pem")}, {2, Path("certs")}, {3, Path(user)}, {7, Path(user + "\\key.pem")},
+                     {22, lifetime}, {25, Path("CA")}, {26, Path("CRL")}});
+}
+
+EnginePtr Installation::OpenWith(const std::vector<std::pair<int, std::string>>& params) const {
     EnginePtr engine(GetCryptObj(0));
     VORLAN_HANDLE h = engine.get();
     SetRootPath(h, ProcessRoot().c_str());
     const bool gost = algorithm_ == Algorithm::Gost;
-    const std::pair<int, std::string> params[] = {
-        {1, Path(user + "\\own.pem")}, {2, Path("certs")},          {3, Path(user)},
-        {4, gost ? "RUS-GAMMAR" : "DES-EDE3-CBC"},                  {5, gost ? "R3410-R3411" : "SHA1"},
-        {7, Path(user + "\\key.pem")}, {22, lifetime},              {25, Path("CA")},
-        {26, Path("CRL")}};
+    EXPECT_EQ(SetCryptoParamValue(h, 4, gost ? "RUS-GAMMAR" : "DES-EDE3-CBC"), 0);
+    EXPECT_EQ(SetCryptoParamValue(h, 5, gost ? "R3410-R3411" : "SHA1"), 0);
     for (const auto& [index, value] : params)
         EXPECT_EQ(SetCryptoParamValue(h, index, value.c_str()), 0) << "parameter " << index;
     return engine;
@@ -72,6 +74,16 @@ std::string Installation::StageCertificate(const std::string& cn, long serial) c
     const std::string cert = Path("staging\\" + cn + "_" + std::to_string(serial) + ".pem");
     pki_.IssueUser(cn, serial, Native("staging\\" + cn + "_" + std::to_string(serial) + ".key"), platform::NativePath(cert));
     return cert;
+}
+
+std::string Installation::StageKey(const std::string& cn, long serial) const {
+    return Path("staging\\" + cn + "_" + std::to_string(serial) + ".key");
+}
+
+std::string Installation::StageRequest(const std::string& cn, long serial) const {
+    const std::string request = Path("staging\\" + cn + "_" + std::to_string(serial) + ".req");
+    pki_.WriteRequest(platform::NativePath(StageKey(cn, serial)), cn, platform::NativePath(request));
+    return request;
 }
 
 void Installation::Build() {

@@ -6,6 +6,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "test_pki.h"
 #include "vorlan13.h"
@@ -24,10 +26,15 @@ public:
     static Installation* Get(Algorithm algorithm);
     // Open: an engine configured for the user (own certificate, key, directories, algorithms).
     EnginePtr Open(const std::string& user, const char* lifetime = "") const;
+    // OpenWith: an engine with the installation's algorithms and the parameters given.
+    EnginePtr OpenWith(const std::vector<std::pair<int, std::string>>& params) const;
     // Path: a path inside this installation.
     std::string Path(const std::string& relative) const { return dir_ + relative; }
     // Stage: writes a new certificate of cn (serial) into staging\ and returns its path.
     std::string StageCertificate(const std::string& cn, long serial) const;
+    // StageKey / StageRequest: the key of a staged certificate, and a request for that key.
+    std::string StageKey(const std::string& cn, long serial) const;
+    std::string StageRequest(const std::string& cn, long serial) const;
     // Native: a path inside this installation as the operating system spells it (for OpenSSL).
     std::string Native(const std::string& relative) const;
     Algorithm algorithm() const { return algorithm_; }

@@ -37,6 +37,8 @@ public:
     // from `fromDays` to `toDays` days relative to now.
     void IssueUser(const std::string& cn, long serial, const std::string& keyFile, const std::string& certFile,
                    long fromDays = -1, long toDays = 365) const;
+    // WriteRequest: a certificate request of the key in keyFile (PEM) for CN=cn.
+    void WriteRequest(const std::string& keyFile, const std::string& cn, const std::string& requestFile) const;
     // WriteCRL: a CRL of the CA revoking the serials.
     void WriteCRL(const std::string& file, const std::vector<long>& revoked) const;
     // Available: false when the GOST engine is missing (GOST tests then skip).
@@ -59,6 +61,7 @@ using CrlPtr = std::unique_ptr<X509_CRL, OpenSslDeleter<X509_CRL_free>>;
 using RevokedPtr = std::unique_ptr<X509_REVOKED, OpenSslDeleter<X509_REVOKED_free>>;
 using TimePtr = std::unique_ptr<ASN1_TIME, OpenSslDeleter<ASN1_TIME_free>>;
 using ExtPtr = std::unique_ptr<X509_EXTENSION, OpenSslDeleter<X509_EXTENSION_free>>;
+using ReqPtr = std::unique_ptr<X509_REQ, OpenSslDeleter<X509_REQ_free>>;
 
 inline void Check(bool ok, const char* what) {
     if (!ok) throw std::runtime_error(std::string("test PKI: ") + what);
@@ -156,6 +159,20 @@ inline void TestPKI::IssueUser(const std::string& cn, long serial, const std::st
     pki_detail::Check(PEM_write_bio_PrivateKey(pki_detail::OpenFile(keyFile).get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) == 1,
           "write key");
     pki_detail::Check(PEM_write_bio_X509(pki_detail::OpenFile(certFile).get(), cert.get()) == 1, "write certificate");
+}
+
+inline void TestPKI::WriteRequest(const std::string& keyFile, const std::string& cn, const std::string& requestFile) const {
+    pki_detail::BioPtr in(BIO_new_file(keyFile.c_str(), "rb"));
+    pki_detail::Check(in != nullptr, "cannot open a key file");
+    KeyPtr key(PEM_read_bio_PrivateKey(in.get(), nullptr, nullptr, nullptr));
+    pki_detail::ReqPtr req(X509_REQ_new());
+    pki_detail::Check(key && req, "request key");
+    X509_NAME* name = X509_REQ_get_subject_name(req.get());
+    X509_NAME_add_entry_by_txt(name, "C", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("RU"), -1, -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(cn.c_str()), -1, -1, 0);
+    pki_detail::Check(X509_REQ_set_pubkey(req.get(), key.get()) == 1 && X509_REQ_sign(req.get(), key.get(), Digest()) > 0,
+                      "request signature");
+    pki_detail::Check(PEM_write_bio_X509_REQ(pki_detail::OpenFile(requestFile).get(), req.get()) == 1, "write request");
 }
 
 inline void TestPKI::WriteCRL(const std::string& file, const std::vector<long>& revoked) const {

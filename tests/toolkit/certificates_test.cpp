@@ -159,6 +159,10 @@ TEST_P(CertificatesTest, CertInfoRecordAndPrint) {
     for (const char* marker : {"Serial Number:", "Issuer: ", "Not Before: ", "Not After : ", "Subject: ", "Public Key Algorithm: "})
         EXPECT_NE(std::string(text.c_str()).find(marker), std::string::npos) << marker;
     EXPECT_NE(std::string(text.c_str()).find("CN=USER02"), std::string::npos);
+    // Readers of the dump take the serial from the next line and the key after its own marker.
+    const std::string dump = text.c_str();
+    EXPECT_NE(dump.find("Serial Number:\n            " + Pki().Serial("USER02") + "\n"), std::string::npos) << dump;
+    EXPECT_NE(dump.find(GetParam() == Algo::Gost ? "R3410 Public Key:\n" : "Modulus:\n"), std::string::npos) << dump;
 }
 
 TEST_P(CertificatesTest, ParametersByNumber) {

@@ -1,5 +1,6 @@
 #include "engine_fixture.h"
 
+#include <algorithm>
 #include <atomic>
 #include <random>
 
@@ -51,6 +52,7 @@ FakeToolkit::FakeToolkit(const std::string& moduleName)
     setText_ = Resolve<fake::FnSetText>("FakeScript_SetText");
     setThrow_ = Resolve<fake::FnSetThrow>("FakeScript_SetThrow");
     setLogging_ = Resolve<fake::FnSetLogging>("FakeScript_SetLogging");
+    setRecordField_ = Resolve<fake::FnSetRecordField>("FakeScript_SetRecordField");
     callLog_ = Resolve<fake::FnCallLog>("FakeScript_CallLog");
     callCount_ = Resolve<fake::FnCallCount>("FakeScript_CallCount");
 }
@@ -131,5 +133,21 @@ std::string EngineTest::ReadFile(const std::string& relative) const {
 }
 
 bool EngineTest::Exists(const std::string& relative) const { return platform::FileExists(Path(relative)); }
+
+std::vector<std::string> EngineTest::Listing() const {
+    std::vector<std::string> names;
+    std::vector<std::string> pending{""};
+    while (!pending.empty()) {
+        const std::string dir = pending.back();
+        pending.pop_back();
+        for (const auto& entry : platform::Enumerate(root_ + dir + "*.*")) {
+            if (entry.name == "." || entry.name == "..") continue;
+            names.push_back(dir + entry.name);
+            if (entry.attributes & platform::kAttrDirectory) pending.push_back(dir + entry.name + "\\");
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 }  // namespace vorlan::test

@@ -27,6 +27,8 @@ public:
     void SetText(const char* function, const char* text) { setText_(function, text); }
     void SetThrow(const char* function, bool enabled) { setThrow_(function, enabled ? 1 : 0); }
     void SetLogging(bool enabled) { setLogging_(enabled ? 1 : 0); }
+    // SetRecordField: a text of the records GetCertInfoEx / GetReqInfo fill ("SN", "CN", "ICN"…).
+    void SetRecordField(const char* field, const char* value) { setRecordField_(field, value); }
     std::int32_t CallCount(const char* function) { return callCount_(function); }
     // Calls: the logged lines of one function ("Name|ctx|arg…").
     std::vector<std::string> Calls(const std::string& function);
@@ -43,6 +45,7 @@ private:
     fake::FnSetText setText_ = nullptr;
     fake::FnSetThrow setThrow_ = nullptr;
     fake::FnSetLogging setLogging_ = nullptr;
+    fake::FnSetRecordField setRecordField_ = nullptr;
     fake::FnCallLog callLog_ = nullptr;
     fake::FnCallCount callCount_ = nullptr;
 };
@@ -60,6 +63,8 @@ protected:
     void WriteFile(const std::string& relative, const std::string& content);
     std::string ReadFile(const std::string& relative) const;
     bool Exists(const std::string& relative) const;
+    // Listing: every file and directory below the root (relative, "\\"-separated), sorted.
+    std::vector<std::string> Listing() const;
     void UseUIDField(const char* field) { ASSERT_EQ(engine_->SetCryptoParamValue(20, field), 0); }
 
     static FakeToolkit& Fake();

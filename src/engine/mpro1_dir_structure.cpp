@@ -1,0 +1,91 @@
+// TMPro1CryptoEngine: laying out a new user's directories with the own and the CA
+// certificates, and asking whether a certificate transfer answers a request transfer.
+#include <algorithm>
+#include <vector>
+
+#include "engine/mpro1_engine.h"
+#include "engine/transfer_record.h"
+#include "platform/platform.h"
+#include "support/file_utils.h"
+#include "support/scoped_removal.h"
+
+namespace vorlan {
+
+namespace {
+
+constexpr std::size_t kCAListLength = 255;
+constexpr std::int32_t kMaxTempDirectories = 10000;
+
+// NewNumberedDirectory: parent + the smallest number n >= 0 whose directory this call creates
+// itself (a name that exists, or that another thread takes first, is skipped), with a
+// trailing backslash; empty when none can be created.
+std::string NewNumberedDirectory(const std::string& parent) {
+    for (std::int32_t n = 0; n < kMaxTempDirectories; ++n) {
+        const std::string dir = parent + std::to_string(n);
+        if (platform::GetAttributes(dir)) continue;
+        if (platform::CreateDir(dir)) return dir + "\\";
+        if (!platform::GetAttributes(dir)) return {};  // not a race: the parent refuses
+    }
+    return {};
+}
+
+}  // namespace
+
+std::int32_t TMPro1CryptoEngine::CreateDirStructure(const char* certificateFile, const char* caFiles) {
+    return Guarded("TMProCryptoEngine.CreateDirStructure: ", [&]() -> std::int32_t {
+        // Parameters as GetCryptoParamValue gives them.
+        const auto limit = static_cast<std::size_t>(std::max(GetMaxCryptoParamValueLength() - 1, 0));
+        auto param = [&](std::int32_t index) { return ParamValue(index).substr(0, limit); };
+        const std::string own = ExpandRootMacro(param(1));
+        const std::string caDir = ExpandRootMacroDir(param(3)) + "CA\\";
+        const std::string certDir = ExpandRootMacroDir(param(2));
+        std::vector<std::string> caList;
+        if (caFiles != nullptr) SplitList(std::string(caFiles).substr(0, kCAListLength).c_str(), caList);
+
+        const std::string source = ExpandRootMacro(certificateFile != nullptr ? certificateFile : "");
+        if (source.empty() || !platform::FileExists(source)) return kIOError;
+        for (const std::string& dir : {caDir, certDir})
+            if (!IsDirectory(dir)) CreateDirectoryPath(dir);
+        if (!IsDirectory(caDir) || !IsDirectory(certDir)) return kIOError;
+        if (source != own && !CopyFileWhole(source, own)) return kIOError;
+        const std::int32_t code = InternalIncludePublicKey(certDir, source, false);
+        if (code != kOk) return code;
+        for (const std::string& entry : caList) {
+            const std::string file = ExpandRootMacro(entry);
+            const auto content = file.empty() ? std::nullopt : platform::ReadWholeFile(file);
+            if (!content || !FileCACertificate(caDir, *content, CANaming::Numbered)) return kIOError;
+        }
+        return kOk;
+    });
+}
+
+std::int32_t TMPro1CryptoEngine::CertAndRequestTransferMatch(const char* certificateTransfer,
+                                                             const char* requestTransfer, std::int32_t* match) {
+    if (match == nullptr) return kBadArgument;
+    TransferBlock certificate, request;
+    std::int32_t code = GetPublicKeyBlockByTransfer(certificateTransfer, certificate);
+    if (code != kOk) return code;
+    code = GetPublicKeyBlockByTransfer(requestTransfer, request);
+    if (code != kOk) return code;
+
+    // A directory of this call's own, gone with its files on every way out.
+    const std::string dir = NewNumberedDirectory(IncludeBackslash(GetTempDir()));
+    if (dir.empty()) return kTempDirError;
+    const ScopedRemoval cleanup(dir.substr(0, dir.size() - 1), ScopedRemoval::Kind::DirectoryTree);
+    const std::string certificateFile = dir + "cer.pem", requestFile = dir + "req.pem";
+    if (!WriteFileBuffer(certificateFile, certificate.block.data(), static_cast<std::int32_t>(certificate.block.size())) ||
+        !WriteFileBuffer(requestFile, request.block.data(), static_cast<std::int32_t>(request.block.size())))
+        return kTempSaveError;
+
+    TMProDLL* api = nullptr;
+    code = RequireCryptoAPI(api);
+    if (code != kOk) return code;
+    return Guarded("TMProCryptoEngine.CertAndRequestTransferMatch: ", [&]() -> std::int32_t {
+        const bool matches =
+            api->CertificateAndRequestMatch(BuildParamVector(*api), certificateFile.c_str(), requestFile.c_str());
+        *match = matches ? -1 : 0;
+        return kOk;
+    });
+}
+
+}  // namespace vorlan

@@ -1,0 +1,178 @@
+// TMPro1CryptoEngine: public key transfers. Building a signed transfer of a certificate,
+// reading one back (signature checked and removed, body unpacked), and filing the
+// certificate it carries in the certificate directory.
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "binding/base64.h"
+#include "engine/mpro1_engine.h"
+#include "engine/subject_utils.h"
+#include "engine/transfer_record.h"
+#include "platform/platform.h"
+#include "support/errors.h"
+#include "support/file_utils.h"
+#include "support/scoped_removal.h"
+#include "support/text_utils.h"
+
+namespace vorlan {
+
+namespace {
+
+constexpr std::int32_t kMaxUIDBuffer = 40;
+
+unsigned char* Bytes(std::string& s) { return reinterpret_cast<unsigned char*>(s.data()); }
+
+// ReplaceFiledCertificate: source becomes dir + uid + ".pem"; the current UID.pem (else
+// UID.cer) becomes the next numbered backup first. On failure the old certificate is put
+// back, so the UID never loses its current certificate.
+std::int32_t ReplaceFiledCertificate(const std::string& dir, const std::string& uid, const std::string& source) {
+    const std::string base = dir + uid;
+    const std::string current = base + ".pem";
+    const std::string backup = base + "." + FormatNumber3(NextNumberedExtension(dir, uid));
+    std::string displaced;
+    for (const std::string& old : {current, base + ".cer"}) {
+        if (!platform::FileExists(old)) continue;
+        if (!platform::MoveFile(old, backup)) return kIOError;
+        displaced = old;
+        break;
+    }
+    if (platform::MoveFile(source, current)) return kOk;
+    if (!displaced.empty()) platform::MoveFile(backup, displaced);
+    return kIOError;
+}
+
+}  // namespace
+
+std::int32_t TMPro1CryptoEngine::GetMaxPublicKeyTransferSize() { return kMaxPublicKeyTransferSize; }
+
+std::int32_t TMPro1CryptoEngine::BuildPublicKeyTransfer(const std::string& owner, std::string_view block,
+                                                        char* transfer) {
+    if (transfer == nullptr) return kBadArgument;
+    if (owner.size() >= kTransferOwnerSize) return kUIDError;
+    if (block.size() > kTransferBlockCapacity) return kBadArgument;
+    char uid[kMaxUIDBuffer] = {};
+    std::int32_t code = GetCurrentUserUID(uid);
+    if (code != kOk) return code;
+    std::string signed_ = PackTransferRecord(owner, block);
+    signed_.resize(kTransferRecordSize + static_cast<std::size_t>(std::max(GetMaxSignAddition(), 0)));
+    auto size = static_cast<std::int32_t>(kTransferRecordSize);
+    code = AddSign(Bytes(signed_), &size, uid);
+    if (code != kOk) return code;
+    if (size < static_cast<std::int32_t>(kTransferRecordSize) || static_cast<std::size_t>(size) > signed_.size())
+        throw ERangeError("The signed transfer record is reported as " + std::to_string(size) + " bytes");
+    const std::string text = Base64Encode(signed_.data(), size);
+    if (text.empty()) throw EOutOfMemory("The transfer could not be coded as text");
+    if (text.size() > static_cast<std::size_t>(kMaxPublicKeyTransferSize))
+        throw ERangeError("The transfer text of " + std::to_string(text.size()) + " characters exceeds " +
+                          std::to_string(kMaxPublicKeyTransferSize));
+    std::memcpy(transfer, text.c_str(), text.size() + 1);
+    return kOk;
+}
+
+std::int32_t TMPro1CryptoEngine::GetPublicKeyBlockByTransfer(const char* transfer, TransferBlock& out) {
+    if (transfer == nullptr || *transfer == '\0') return kBadArgument;
+    // The longest transfer anyone sends: a long-layout body with the largest signature.
+    const std::size_t signedMax = kLongTransferBodySize + static_cast<std::size_t>(std::max(GetMaxSignAddition(), 0));
+    const std::size_t textMax = 4 * ((signedMax + 2) / 3);
+    std::size_t length = 0;
+    while (length <= textMax && transfer[length] != '\0') ++length;
+    if (length > textMax) return kBadArgument;
+    std::string decoded = Base64Decode(transfer, static_cast<std::int32_t>(length));
+    if (decoded.empty()) return kBadArgument;
+    return Guarded("TMProCryptoEngine.GetPublicKeyBlockByTransfer: ", [&]() -> std::int32_t {
+        char signer[kMaxUIDBuffer] = {};
+        auto size = static_cast<std::int32_t>(decoded.size());
+        const std::int32_t code = RemoveSign(Bytes(decoded), &size, signer);
+        if (code != kOk) return code;
+        if (size < 0 || static_cast<std::size_t>(size) > decoded.size()) return kTransferError;
+        return UnpackTransferBody(std::string_view(decoded).substr(0, static_cast<std::size_t>(size)), out)
+                   ? kOk
+                   : kTransferError;
+    });
+}
+
+std::int32_t TMPro1CryptoEngine::SaveTransferToFile(const std::string& directory, const char* transfer,
+                                                    const std::string& fileName) {
+    TransferBlock content;
+    const std::int32_t code = GetPublicKeyBlockByTransfer(transfer, content);
+    if (code != kOk) return code;
+    return Guarded("TMProCryptoEngine.SaveTransferToFile: ", [&]() -> std::int32_t {
+        const std::string file = IncludeBackslash(directory) + fileName;
+        return WriteFileBuffer(file, content.block.data(), static_cast<std::int32_t>(content.block.size())) ? kOk
+                                                                                                             : kIOError;
+    });
+}
+
+std::int32_t TMPro1CryptoEngine::CertificateOfSubject(TMProDLL& api, const std::string& subject,
+                                                     std::string& certificate) {
+    const std::int32_t capacity = std::max(api.GetMaxCertBufferSize(), 0);
+    try {
+        certificate.assign(static_cast<std::size_t>(capacity) + 1, '\0');
+    } catch (const std::bad_alloc&) {
+        return kLowMemory;
+    }
+    std::int32_t length = capacity;
+    const std::int32_t result = api.GetCertificateByUID(BuildParamVector(api), subject.c_str(), Bytes(certificate), &length);
+    if (result != kOk) return result;
+    if (length < 0 || length > capacity)
+        throw ERangeError("The toolkit reports a certificate of " + std::to_string(length) + " bytes");
+    certificate.resize(static_cast<std::size_t>(length));
+    return kOk;
+}
+
+std::int32_t TMPro1CryptoEngine::GetPublicKeyTransfer(const char* uid, char* transfer) {
+    if (transfer == nullptr) return kBadArgument;
+    const std::string owner = uid != nullptr ? uid : "";
+    std::string subject;
+    std::int32_t code = ReadSubjectFromCert(owner, subject);
+    if (code != kOk) return code;
+    TMProDLL* api = nullptr;
+    code = RequireCryptoAPI(api);
+    if (code != kOk) return code;
+    return Guarded("TMProCryptoEngine.GetPublicKeyTransfer: ", [&]() -> std::int32_t {
+        std::string certificate;
+        const std::int32_t result = CertificateOfSubject(*api, subject, certificate);
+        if (result != kOk) return result;
+        return BuildPublicKeyTransfer(owner, certificate, transfer);
+    });
+}
+
+std::int32_t TMPro1CryptoEngine::ExcludeSelfPublicKeyTransfer(char* transfer) {
+    char uid[kMaxUIDBuffer] = {};
+    const std::int32_t code = GetCurrentUserUID(uid);
+    if (code != kOk) return code;
+    return GetPublicKeyTransfer(uid, transfer);
+}
+
+std::int32_t TMPro1CryptoEngine::SavePublicKeyFromTransfer(const char* directory, const char* transfer) {
+    // Without a directory the file would land wherever the process happens to run.
+    if (directory == nullptr || *directory == '\0') return kBadArgument;
+    return SaveTransferToFile(ExpandRootMacro(directory), transfer, "Tmp_cert.pem");
+}
+
+std::int32_t TMPro1CryptoEngine::IncludePublicKeyTransfer(const char* transfer) {
+    return Guarded("TMProCryptoEngine.IncludePublicKeyTransfer: ", [&]() -> std::int32_t {
+        const std::string dir = CertificateDir();
+        if (dir.empty()) return kIOError;
+        const std::string name = "crt" + FormatNumber5(NextNumberedName(dir, "crt*.*")) + ".pem";
+        std::int32_t code = SaveTransferToFile(dir, transfer, name);
+        if (code != kOk) return code;
+        // The toolkit finds certificates in this directory by subject: a file that is not
+        // filed under its UID must not stay, whatever goes wrong from here on.
+        ScopedRemoval temporary(dir + name, ScopedRemoval::Kind::File);
+        if (!platform::FileExists(temporary.Path())) return kTransferError;
+        std::string uid;
+        code = GetCertUIDByFile(temporary.Path(), UIDField(), uid);
+        if (code != kOk) return code;
+        if (!IsSafeUID(uid)) return kUIDError;
+        code = ReplaceFiledCertificate(dir, uid, temporary.Path());
+        if (code != kOk) return code;
+        temporary.Keep();
+        // Contexts that read the directory before would still answer with the replaced certificate.
+        ClearCash();
+        return kOk;
+    });
+}
+
+}  // namespace vorlan
