@@ -1,9 +1,10 @@
 // The certificates a context knows: its own, loaded ones and the certificate
-// directory; and the issuer of a CRL file.
+// directory; and the issuer of a CRL file that may be installed.
 #include <openssl/pem.h>
 
 #include <cstring>
 
+#include "crl_trust.h"
 #include "errors.h"
 #include "file_io.h"
 #include "size_limits.h"
@@ -55,11 +56,14 @@ void IncludeCertificateFile(Context& ctx, const char* file) {
     ctx.AddCertificate(cert);
 }
 
-void GetCRLIssuerName(Context&, const char* file, char* output) {
+void GetCRLIssuerName(Context& ctx, const char* file, char* output) {
     if (file == nullptr || output == nullptr) Fail(kErrArgument, "GetCRLIssuerName: null argument");
     output[0] = '\0';
-    SharedCrl crl = CachedCrl(ResolvePath(ExpandRoot(file)));
+    std::string path = ResolvePath(ExpandRoot(file));
+    SharedCrl crl = CachedCrl(path);
     if (!crl) return;  // not a CRL: empty issuer
+    // Only a list that may be installed has an issuer for the engine.
+    CheckCrlInstallable(ctx, crl.get(), path);
     PutText(output, kMaxParamValueLength, SubjectLine(X509_CRL_get_issuer(crl.get())));
 }
 

@@ -42,6 +42,8 @@ const char* ErrorText(std::int32_t code) {
     case kErrContainer: return "Key container missing or damaged";
     case kErrCertificateNotFound: return "Certificate not found";
     case kErrSignerKey: return "No private key for the requested signer";
+    case kErrCrlUntrusted: return "CRL not signed by an installed CA certificate";
+    case kErrCrlOutdated: return "CRL older than the installed list of its issuer";
     default: return nullptr;
     }
 }

@@ -34,6 +34,9 @@ enum Code : std::int32_t {
     kErrContainer = -1021,
     kErrCertificateNotFound = -1022,
     kErrSignerKey = -1023,
+    // Installing revocation lists.
+    kErrCrlUntrusted = -1040,
+    kErrCrlOutdated = -1041,
 };
 
 // ErrorText: the fixed text of a toolkit code, or nullptr for an unknown code.

@@ -111,17 +111,21 @@ std::optional<std::string> ReadFile(const std::string& path, std::size_t limit) 
     return data;
 }
 
-bool WriteFileAtomic(const std::string& path, const std::string& bytes, bool ownerOnly) {
+namespace {
+
+// WriteWithMode: WriteFileAtomic with the new file's permission bits given.
+bool WriteWithMode(const std::string& path, const std::string& bytes, mode_t mode) {
     static std::atomic<unsigned> counter{0};
     std::error_code ec;
     fs::path target(path);
     if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
     std::string tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0644);
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) return false;
+    // Exactly these bits, whatever the umask.
+    bool ok = ::fchmod(fd, mode) == 0;
     std::size_t done = 0;
-    bool ok = true;
-    while (done < bytes.size()) {
+    while (ok && done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n <= 0) {
             ok = false;
@@ -135,12 +139,21 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, bool own
     return ok;
 }
 
+}  // namespace
+
+bool WriteFileAtomic(const std::string& path, const std::string& bytes, bool ownerOnly) {
+    struct stat st;
+    // A file that is rewritten keeps its permission bits; key material is the owner's alone.
+    const mode_t mode = ownerOnly ? 0600 : ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0644;
+    return WriteWithMode(path, bytes, mode);
+}
+
 bool CopyFileWhole(const std::string& from, const std::string& to) {
     struct stat st;
     if (::stat(from.c_str(), &st) != 0) return false;
     auto data = ReadFile(from);
     if (!data) return false;
-    return WriteFileAtomic(to, *data, (st.st_mode & 0077) == 0);
+    return WriteWithMode(to, *data, st.st_mode & 0777);
 }
 
 bool RenameFile(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }

@@ -36,10 +36,11 @@ bool IsDirectory(const std::string& path);
 std::optional<std::string> ReadFile(const std::string& path, std::size_t limit = 64u << 20);
 
 // WriteFileAtomic: replaces a file with the bytes given via a temporary file and a
-// rename; mode 0600 for private material, else 0644. Creates missing parent directories.
+// rename; mode 0600 for private material, else the replaced file's mode (0644 for a new
+// one). Creates missing parent directories.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, bool ownerOnly);
 
-// CopyFileWhole: copies one file (keeping owner-only mode when the source has it).
+// CopyFileWhole: copies one file; the copy gets the source's permission bits.
 bool CopyFileWhole(const std::string& from, const std::string& to);
 
 // RenameFile: renames, replacing the target.

@@ -1,5 +1,6 @@
-// TMProDLL::ExchangeKeyFiles: puts a new key database in place of the current one,
-// keeping the current files as ".old" copies, and rolls back when a step fails.
+// TMProDLL::ExchangeKeyFiles: puts a new key database in place of the current one, keeping
+// the current files as ".old" copies. Each current file is replaced in one rename, so a
+// reader never finds one missing, and a failure takes back every file already replaced.
 #include <array>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "binding/mpro_dll.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
+#include "support/store_change.h"
 
 namespace vorlan {
 namespace {
@@ -39,39 +41,22 @@ void DeleteIfExists(const std::string& path) {
     if (platform::FileExists(path)) platform::DeleteFile(path);
 }
 
-// Rollback: puts the renamed current files back unless the exchange was committed.
-class Rollback {
-public:
-    void Renamed(std::string current, std::string backup) { renamed_.push_back({std::move(current), std::move(backup)}); }
-    void Copied(std::string current) { created_.push_back(std::move(current)); }
-    void Commit() { committed_ = true; }
-    ~Rollback() {
-        if (committed_) return;
-        try {
-            for (const auto& name : created_) DeleteIfExists(name);
-            for (const auto& [current, backup] : renamed_) {
-                DeleteIfExists(current);
-                platform::MoveFile(backup, current);
-            }
-        } catch (...) {
-            // Runs while a failure unwinds: whatever could not be put back stays as ".old".
-        }
-    }
-
-private:
-    std::vector<std::pair<std::string, std::string>> renamed_;
-    std::vector<std::string> created_;
-    bool committed_ = false;
+// Exchanged: one current file (when `present`), its ".old" copy and the new file that
+// replaces it (empty when the source has none: the current file then goes).
+struct Exchanged {
+    std::string current, backup, incoming;
+    bool present;
+    FileAccess access;
 };
 
 }  // namespace
 
 bool TMProDLL::ExchangeKeyFiles(const std::string& targetDir, const std::string& sourceDir,
                                 const std::string& targetCertificate, const std::string& sourceCertificate) {
+    CriticalGuard store(StoreLock());
     ToolkitGuard toolkit(PluginVariant);
     const std::string& T = targetDir;
     const std::string& S = sourceDir;
-    const std::string B = BackupName(targetCertificate);
 
     // Both key sets must be complete before anything changes.
     const std::string required[] = {T + kKeyFiles[0].current, T + kKeyFiles[1].current, T + kKeyFiles[2].current,
@@ -81,31 +66,41 @@ bool TMProDLL::ExchangeKeyFiles(const std::string& targetDir, const std::string&
     for (const auto& file : required)
         if (!platform::FileExists(file)) return false;
 
-    for (const auto& file : kKeyFiles) DeleteIfExists(T + file.backup);
-    DeleteIfExists(B);
-
-    Rollback rollback;
-    for (const auto& file : kKeyFiles) {
-        const std::string current = T + file.current;
-        const std::string backup = T + file.backup;
-        if (!platform::FileExists(current)) continue;  // only net_ks.key may be absent
-        if (!platform::MoveFile(current, backup)) return false;
-        rollback.Renamed(current, backup);
-    }
-    if (!platform::MoveFile(targetCertificate, B)) return false;
-    rollback.Renamed(targetCertificate, B);
-
+    std::vector<Exchanged> files;
     for (std::size_t i = 0; i < kKeyFiles.size(); ++i) {
-        const std::string source = S + kKeyFiles[i].current;
-        const std::string target = T + kKeyFiles[i].current;
-        // The source may lack net_ks.key; every other file was checked and must arrive.
-        if (i == kNetKeyIndex && !platform::FileExists(source)) continue;
-        rollback.Copied(target);
-        if (!CopyFileWhole(source, target)) return false;
+        const std::string current = T + kKeyFiles[i].current, incoming = S + kKeyFiles[i].current;
+        // The source may lack net_ks.key; every other file was checked.
+        const bool arrives = i != kNetKeyIndex || platform::FileExists(incoming);
+        const bool present = platform::FileExists(current);
+        if (!arrives && !present) continue;
+        files.push_back({current, T + kKeyFiles[i].backup, arrives ? incoming : "", present, FileAccess::KeyMaterial});
     }
-    rollback.Copied(targetCertificate);
-    if (!CopyFileWhole(sourceCertificate, targetCertificate)) return false;
-    rollback.Commit();
+    files.push_back({targetCertificate, BackupName(targetCertificate), sourceCertificate, true, FileAccess::Default});
+    for (const auto& file : files) DeleteIfExists(file.backup);
+
+    UndoLog undo;
+    // The ".old" copies, and the new files beside the ones they replace.
+    for (const auto& file : files) {
+        if (file.present) {
+            if (!CopyFileWhole(file.current, file.backup, file.access)) return false;
+            undo.Add([&file] { platform::DeleteFile(file.backup); });
+        }
+        if (file.incoming.empty()) continue;
+        const std::string staged = StagedName(file.current);
+        if (!CopyFileWhole(file.incoming, staged, file.access)) return false;
+        undo.Add([staged] { platform::DeleteFile(staged); });
+    }
+    // Each current file is replaced in one rename; taking it back renames its copy over it.
+    for (const auto& file : files) {
+        const bool replaced = file.incoming.empty() ? platform::DeleteFile(file.current)
+                                                    : platform::RenameReplacing(StagedName(file.current), file.current);
+        if (!replaced) return false;
+        undo.Add([&file] {
+            if (file.present) platform::RenameReplacing(file.backup, file.current);
+            else platform::DeleteFile(file.current);
+        });
+    }
+    undo.Commit();
     return true;
 }
 

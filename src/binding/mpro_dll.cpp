@@ -154,10 +154,8 @@ std::int32_t TMProDLL::PSePrivateKeyBackup(const ParamVector& v, const char* dir
 }
 
 std::int32_t TMProDLL::GetCRLIssuerName(const ParamVector& v, const char* fileName, char* output) {
-    return CallWithContext(*this, v, kNoContext, [&](mpro::Context c) {
-        Fn.GetCRLIssuerName(c, fileName, output);
-        return 0;
-    });
+    return CallWithContext(*this, v, kNoContext,
+                           [&](mpro::Context c) { return Fn.GetCRLIssuerName(c, fileName, output); });
 }
 
 std::int32_t TMProDLL::LoadCertificate(const ParamVector& v, const unsigned char* certificate, std::int32_t length) {

@@ -70,7 +70,8 @@ public:
     // CertificateAndRequestMatch: true when the toolkit answers non-zero; false without context.
     bool CertificateAndRequestMatch(const ParamVector& v, const char* certificateFile, const char* requestFile);
     std::int32_t PSePrivateKeyBackup(const ParamVector& v, const char* directory, char* output);       // -6
-    // GetCRLIssuerName: 0 (the toolkit's result is dropped); -6 without context.
+    // GetCRLIssuerName: the toolkit's result (a toolkit may refuse a list with an empty issuer
+    // and a code of its own); -6 without context.
     std::int32_t GetCRLIssuerName(const ParamVector& v, const char* fileName, char* output);
     // LoadCertificate: adds a certificate to a cached context; without the function clears the cache; 0 default.
     std::int32_t LoadCertificate(const ParamVector& v, const unsigned char* certificate, std::int32_t length);

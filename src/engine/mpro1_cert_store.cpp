@@ -3,9 +3,11 @@
 #include <vector>
 
 #include "engine/mpro1_engine.h"
+#include "engine/store_filing.h"
 #include "engine/subject_utils.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
+#include "support/store_change.h"
 #include "support/text_utils.h"
 
 namespace vorlan {
@@ -29,17 +31,12 @@ std::int32_t TMPro1CryptoEngine::InternalIncludePublicKey(const std::string& tar
         if (code != kOk) return code;
         // The UID comes from the certificate and becomes a file name in the target directory.
         if (!IsSafeUID(uid)) return kUIDError;
+        {
+            CriticalGuard store(StoreLock());
+            if (!FileCertificate_locked(targetDir, uid, source, move)) return kIOError;
+        }
         ForgetSubjects();
-        const std::string base = targetDir + uid;
-        const std::string backup = base + "." + FormatNumber3(NextNumberedExtension(targetDir, uid));
-        const std::string current = base + ".pem";
-        // Every step is attempted; any failure is reported after all of them.
-        bool ok = true;
-        if (platform::FileExists(current)) ok = platform::MoveFile(current, backup) && ok;
-        if (platform::FileExists(base + ".cer")) ok = platform::MoveFile(base + ".cer", backup) && ok;
-        ok = (move ? platform::MoveFile(source, current) : CopyFileWhole(source, current)) && ok;
-        if (!ok) return kIOError;
-        return UpdateCertCashByFile(current);
+        return UpdateCertCashByFile(targetDir + uid + ".pem");
     });
 }
 
@@ -93,9 +90,12 @@ std::int32_t TMPro1CryptoEngine::RemoveCertificate(const char* uid) {
         if (SameTextAscii(own, uid)) return kSelfCertificate;
         if (!IsSafeUID(uid)) return kUIDError;
         const std::string base = CertificateDir() + uid;
-        for (const char* ext : {".pem", ".cer"}) {
-            const std::string file = base + ext;
-            if (platform::FileExists(file) && !platform::DeleteFile(file)) return kIOError;
+        {
+            CriticalGuard store(StoreLock());
+            for (const char* ext : {".pem", ".cer"}) {
+                const std::string file = base + ext;
+                if (platform::FileExists(file) && !platform::DeleteFile(file)) return kIOError;
+            }
         }
         ClearCash();
         return kOk;
@@ -104,24 +104,21 @@ std::int32_t TMPro1CryptoEngine::RemoveCertificate(const char* uid) {
 
 namespace {
 
-// DirectoryParam: a configured directory with a trailing backslash, else base + sub.
-std::string ConfiguredDir(const std::string& value, const std::string& baseDir, const char* sub) {
-    if (value.empty()) return baseDir + sub;
-    return IncludeBackslash(value);
+// StoreDir: the directory of parameter index with a trailing backslash; when it is empty or
+// missing, sub under the key directory (parameter 3); empty when that is not set either, as
+// the toolkit then has no such directory.
+std::string StoreDir(TMPro1CryptoEngine& engine, std::int32_t index, const char* sub) {
+    const std::string value =
+        engine.GetCryptoParamNumber() >= index ? TrimSpaces(engine.ParamValue(index)) : std::string();
+    if (!value.empty()) return IncludeBackslash(value);
+    const std::string keyDir = engine.ExpandRootMacroDir(TrimSpaces(engine.ParamValue(3)));
+    return keyDir.empty() ? std::string() : keyDir + sub;
 }
 
 }  // namespace
 
-std::string TMPro1CryptoEngine::GetCADir() {
-    const std::int32_t index = PluginVariant == 0 ? 24 : 25;
-    const std::string value = GetCryptoParamNumber() >= index ? TrimSpaces(ParamValue(index)) : std::string();
-    return ConfiguredDir(value, ExpandRootMacroDir(TrimSpaces(ParamValue(3))), "CA\\");
-}
+std::string TMPro1CryptoEngine::GetCADir() { return StoreDir(*this, PluginVariant == 0 ? 24 : 25, "CA\\"); }
 
-std::string TMPro1CryptoEngine::GetCRLDir() {
-    const std::int32_t index = PluginVariant == 0 ? 25 : 26;
-    const std::string value = GetCryptoParamNumber() >= index ? TrimSpaces(ParamValue(index)) : std::string();
-    return ConfiguredDir(value, ExpandRootMacroDir(TrimSpaces(ParamValue(3))), "CRL\\");
-}
+std::string TMPro1CryptoEngine::GetCRLDir() { return StoreDir(*this, PluginVariant == 0 ? 25 : 26, "CRL\\"); }
 
 }  // namespace vorlan

@@ -3,8 +3,10 @@
 #include <vector>
 
 #include "engine/mpro1_engine.h"
+#include "engine/store_filing.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
+#include "support/store_change.h"
 #include "support/text_utils.h"
 
 namespace vorlan {
@@ -30,53 +32,53 @@ std::string WithoutBackslash(std::string dir) {
     return dir;
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    return SameTextAscii(platform::NativePath(a), platform::NativePath(b));
+}
+
 }  // namespace
 
 std::int32_t TMPro1CryptoEngine::IncludeCRL(const char* fileName) {
     const std::string source = ExpandRootMacro(fileName != nullptr ? fileName : "");
     if (source.empty() || !platform::FileExists(source)) return kCRLNotFound;
+    // Without a CRL directory the toolkit reads no list: none is reported installed.
     const std::string dir = GetCRLDir();
+    if (dir.empty()) return kCRLDirError;
     if (!platform::DirectoryExists(dir)) platform::CreateDir(WithoutBackslash(dir));
     if (!platform::DirectoryExists(dir)) return kCRLDirError;
     TMProDLL* api = nullptr;
     const std::int32_t code = RequireCryptoAPI(api);
     if (code != kOk) return code;
-    return Guarded("TMProCryptoEngine.IncludeCRL: ", [&]() -> std::int32_t {
+    bool installed = false;
+    const std::int32_t result = Guarded("TMProCryptoEngine.IncludeCRL: ", [&]() -> std::int32_t {
         const ParamVector vector = BuildParamVector(*api);
         const auto size = static_cast<std::size_t>(std::max(api->Fn.GetMaxCryptoParamValueLength(), 0)) + 1;
-        auto issuerOf = [&](const std::string& file, std::int32_t& result) {
+        auto issuerOf = [&](const std::string& file, std::int32_t& answer) {
             std::vector<char> buffer(size, '\0');
-            result = api->GetCRLIssuerName(vector, file.c_str(), buffer.data());
+            answer = api->GetCRLIssuerName(vector, file.c_str(), buffer.data());
             return TextUpToZero(buffer);
         };
-        std::int32_t result = kOk;
-        const std::string issuer = issuerOf(source, result);
-        if (issuer.empty()) return kCRLIncorrect;
+        // The issuer queries and the change form one step against other includes.
+        CriticalGuard store(StoreLock());
+        std::int32_t answer = kOk;
+        const std::string issuer = issuerOf(source, answer);
+        // No issuer: not a list, or one the toolkit refuses (its code, with its reason).
+        if (issuer.empty()) return answer < 0 ? answer : kCRLIncorrect;
 
-        std::string old;
+        std::string replaced;
         for (const auto& candidate : CRLCandidates(dir)) {
             std::int32_t ignored = kOk;
-            if (issuerOf(candidate, ignored) == issuer) {
-                old = candidate;
+            if (!SameFile(candidate, source) && issuerOf(candidate, ignored) == issuer) {
+                replaced = candidate;
                 break;
             }
         }
-        // The old list steps aside under a name no scan picks up, and goes only once the new
-        // one is in place; its number is free for the new list as if it had been deleted.
-        const std::string parked = old + ".old";
-        if (!old.empty()) {
-            if (platform::FileExists(parked)) platform::DeleteFile(parked);
-            if (!platform::MoveFile(old, parked)) return kIOError;
-        }
-        const std::string target = dir + "crl" + std::to_string(NextNumberedName(dir, "crl*.pem")) + ".pem";
-        if (!platform::MoveFile(source, target)) {
-            if (!old.empty()) platform::MoveFile(parked, old);
-            return kIOError;
-        }
-        if (!old.empty() && !platform::DeleteFile(parked)) return kIOError;
-        ClearCash();
-        return result;
+        if (!InstallCRL_locked(dir, source, replaced)) return kIOError;
+        installed = true;
+        return kOk;
     });
+    if (installed) ClearCash();
+    return result;
 }
 
 }  // namespace vorlan

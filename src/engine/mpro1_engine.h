@@ -196,7 +196,8 @@ public:
     std::int32_t InternalIncludePublicKey(const std::string& targetDir, const std::string& source, bool move);
     // UpdateCertCashByFile: hands a certificate file to the toolkit's cache.
     std::int32_t UpdateCertCashByFile(const std::string& file);
-    // GetCADir / GetCRLDir: the CA and CRL directories, ending in a backslash.
+    // GetCADir / GetCRLDir: the CA and CRL directories, ending in a backslash; empty when
+    // neither their parameter nor the key directory (parameter 3) is set.
     std::string GetCADir();
     std::string GetCRLDir();
 

@@ -39,6 +39,9 @@ bool RemoveDir(const std::string& path);
 bool DeleteFile(const std::string& path);
 // MoveFile: renames a file or directory; fails when the destination exists.
 bool MoveFile(const std::string& from, const std::string& to);
+// RenameReplacing: renames a file over another in one step: a reader of `to` finds the old
+// file or the new one, never none. Both must be on one volume.
+bool RenameReplacing(const std::string& from, const std::string& to);
 // FileSize: size in bytes of a file, nullopt when it cannot be read.
 std::optional<std::int64_t> FileSize(const std::string& path);
 
@@ -52,9 +55,21 @@ std::vector<DirEntry> Enumerate(const std::string& pattern);
 
 // ReadWholeFile: the whole content of a file, nullopt when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
+// Permission bits of a file that holds key material (POSIX; on Windows a new file takes the
+// access list of its directory and permission bits are not applied).
+inline constexpr std::uint32_t kOwnerOnly = 0600;
+
 // WriteWholeFile: creates or replaces a file with the bytes given; false (and no partial
-// file) when not every byte was written; a read-only file is never replaced.
-bool WriteWholeFile(const std::string& path, const void* data, std::size_t size);
+// file) when not every byte was written; a read-only file is never replaced. With
+// `permissions` the file gets exactly those bits before a byte is written (a replaced file
+// too); without, a new file gets the system's default and a replaced one keeps its own.
+bool WriteWholeFile(const std::string& path, const void* data, std::size_t size,
+                    std::optional<std::uint32_t> permissions = std::nullopt);
+// CopyWholeFile: copies a file through memory, creating or replacing the destination as
+// WriteWholeFile does; the copy gets the source's permission bits unless `permissions` are
+// given. A source that cannot be read leaves the destination untouched.
+bool CopyWholeFile(const std::string& from, const std::string& to,
+                   std::optional<std::uint32_t> permissions = std::nullopt);
 
 // TempDirectory: the platform's temporary directory, ending in a separator.
 std::string TempDirectory();

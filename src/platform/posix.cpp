@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "platform/calendar.h"
+#include "platform/fault_injection.h"
 #include "platform/platform.h"
 #include "platform/posix_path.h"
 
@@ -88,16 +89,19 @@ bool DirectoryExists(const std::string& path) {
 }
 
 bool CreateDir(const std::string& path) {
+    if (FaultInjected(DiskChange::CreateDir, path)) return false;
     const auto r = Resolve(path);
     return !r.exists && ::mkdir(r.path.c_str(), 0777) == 0;
 }
 
 bool RemoveDir(const std::string& path) {
+    if (FaultInjected(DiskChange::Delete, path)) return false;
     const auto r = Resolve(path);
     return r.exists && ::rmdir(r.path.c_str()) == 0;
 }
 
 bool DeleteFile(const std::string& path) {
+    if (FaultInjected(DiskChange::Delete, path)) return false;
     const auto r = Resolve(path);
     struct stat info {};
     if (::lstat(r.path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
@@ -106,6 +110,7 @@ bool DeleteFile(const std::string& path) {
 }
 
 bool MoveFile(const std::string& from, const std::string& to) {
+    if (FaultInjected(DiskChange::Rename, from, to)) return false;
     const auto source = Resolve(from);
     const auto target = Resolve(to);
     if (!source.exists) return false;
@@ -124,6 +129,15 @@ bool MoveFile(const std::string& from, const std::string& to) {
 #endif
     struct stat info {};
     if (::lstat(target.path.c_str(), &info) == 0) return false;
+    return ::rename(source.path.c_str(), target.path.c_str()) == 0;
+}
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    if (FaultInjected(DiskChange::Rename, from, to)) return false;
+    const auto source = Resolve(from);
+    if (!source.exists || S_ISDIR(source.info.st_mode)) return false;
+    const auto target = Resolve(to);
+    if (target.exists && S_ISDIR(target.info.st_mode)) return false;
     return ::rename(source.path.c_str(), target.path.c_str()) == 0;
 }
 
@@ -181,17 +195,23 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return data;
 }
 
-bool WriteWholeFile(const std::string& path, const void* data, std::size_t size) {
+namespace {
+
+// WriteResolved: WriteWholeFile without the fault check, for a resolved path.
+bool WriteResolved(const posix::ResolvedPath& r, const void* data, std::size_t size,
+                   std::optional<std::uint32_t> permissions) {
     if (data == nullptr && size > 0) return false;
-    const auto r = Resolve(path);
     if (r.exists && (S_ISDIR(r.info.st_mode) || (r.info.st_mode & S_IWUSR) == 0)) return false;
-    Fd fd(::open(r.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    const mode_t createMode = permissions ? static_cast<mode_t>(*permissions & 0777) : 0666;
+    Fd fd(::open(r.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, createMode));
     if (fd.get() < 0) return false;
     struct stat opened {};
     const bool regular = ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode);
+    // The bits are set before the first byte: the umask cannot widen them away, and a
+    // replaced file that others could read is closed to them first.
+    bool ok = !permissions || !regular || ::fchmod(fd.get(), createMode) == 0;
     const char* p = static_cast<const char*>(data);
     std::size_t left = size;
-    bool ok = true;
     while (ok && left > 0) {
         const ssize_t n = ::write(fd.get(), p, left);
         if (n < 0 && errno == EINTR) continue;
@@ -204,6 +224,24 @@ bool WriteWholeFile(const std::string& path, const void* data, std::size_t size)
     ok = fd.Close() && ok;
     if (!ok && regular) ::unlink(r.path.c_str());  // no half-written file stays behind
     return ok;
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, const void* data, std::size_t size,
+                    std::optional<std::uint32_t> permissions) {
+    if (FaultInjected(DiskChange::Write, path)) return false;
+    return WriteResolved(Resolve(path), data, size, permissions);
+}
+
+bool CopyWholeFile(const std::string& from, const std::string& to, std::optional<std::uint32_t> permissions) {
+    if (FaultInjected(DiskChange::Copy, from, to)) return false;
+    const auto source = Resolve(from);
+    if (!source.exists || S_ISDIR(source.info.st_mode)) return false;
+    const auto data = ReadWholeFile(source.path);
+    if (!data) return false;
+    const std::uint32_t bits = permissions ? *permissions : static_cast<std::uint32_t>(source.info.st_mode & 0777);
+    return WriteResolved(Resolve(to), data->data(), data->size(), bits);
 }
 
 std::string TempDirectory() {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/calendar.h"
+#include "platform/fault_injection.h"
 #include "platform/platform.h"
 
 namespace vorlan::platform {
@@ -34,13 +35,32 @@ bool DirectoryExists(const std::string& path) {
     return attributes && (*attributes & kAttrDirectory) != 0;
 }
 
-bool CreateDir(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool CreateDir(const std::string& path) {
+    if (FaultInjected(DiskChange::CreateDir, path)) return false;
+    return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
 
-bool RemoveDir(const std::string& path) { return ::RemoveDirectoryA(path.c_str()) != 0; }
+bool RemoveDir(const std::string& path) {
+    if (FaultInjected(DiskChange::Delete, path)) return false;
+    return ::RemoveDirectoryA(path.c_str()) != 0;
+}
 
-bool DeleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+bool DeleteFile(const std::string& path) {
+    if (FaultInjected(DiskChange::Delete, path)) return false;
+    return ::DeleteFileA(path.c_str()) != 0;
+}
 
-bool MoveFile(const std::string& from, const std::string& to) { return ::MoveFileA(from.c_str(), to.c_str()) != 0; }
+bool MoveFile(const std::string& from, const std::string& to) {
+    if (FaultInjected(DiskChange::Rename, from, to)) return false;
+    return ::MoveFileA(from.c_str(), to.c_str()) != 0;
+}
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    if (FaultInjected(DiskChange::Rename, from, to)) return false;
+    const DWORD attributes = ::GetFileAttributesA(from.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
 
 std::optional<std::int64_t> FileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data {};
@@ -78,7 +98,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return data;
 }
 
-bool WriteWholeFile(const std::string& path, const void* data, std::size_t size) {
+namespace {
+
+// WriteBytes: WriteWholeFile without the fault check. Permission bits do not apply: a new
+// file takes the access list of its directory.
+bool WriteBytes(const std::string& path, const void* data, std::size_t size) {
     if (data == nullptr && size > 0) return false;
     // A read-only file is never replaced (checked here too, since not every system refuses).
     const DWORD existing = ::GetFileAttributesA(path.c_str());
@@ -98,6 +122,20 @@ bool WriteWholeFile(const std::string& path, const void* data, std::size_t size)
     ok = file.Close() && ok;
     if (!ok) ::DeleteFileA(path.c_str());  // no half-written file stays behind
     return ok;
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, const void* data, std::size_t size, std::optional<std::uint32_t>) {
+    if (FaultInjected(DiskChange::Write, path)) return false;
+    return WriteBytes(path, data, size);
+}
+
+bool CopyWholeFile(const std::string& from, const std::string& to, std::optional<std::uint32_t>) {
+    if (FaultInjected(DiskChange::Copy, from, to)) return false;
+    const auto data = ReadWholeFile(from);
+    if (!data) return false;
+    return WriteBytes(to, data->data(), data->size());
 }
 
 std::string TempDirectory() {

@@ -32,6 +32,12 @@ std::string ParentPart(const std::string& path) {
     return {};
 }
 
+// Permissions: the permission bits the platform layer is asked for.
+std::optional<std::uint32_t> Permissions(FileAccess access) {
+    if (access == FileAccess::KeyMaterial) return platform::kOwnerOnly;
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string IncludeBackslash(const std::string& path) {
@@ -41,10 +47,10 @@ std::string IncludeBackslash(const std::string& path) {
     return path + "\\";
 }
 
-bool WriteFileBuffer(const std::string& name, const void* buffer, std::int32_t length) {
+bool WriteFileBuffer(const std::string& name, const void* buffer, std::int32_t length, FileAccess access) {
     if (length < 0 || (buffer == nullptr && length > 0)) return false;
     if (platform::FileExists(name)) platform::DeleteFile(name);
-    return platform::WriteWholeFile(name, buffer, static_cast<std::size_t>(length));
+    return platform::WriteWholeFile(name, buffer, static_cast<std::size_t>(length), Permissions(access));
 }
 
 std::int32_t SplitList(const char* text, std::vector<std::string>& list) {
@@ -83,10 +89,8 @@ bool DeleteDirectory(const std::string& path, bool removeItself) {
     return result;
 }
 
-bool CopyFileWhole(const std::string& source, const std::string& destination) {
-    const auto data = platform::ReadWholeFile(source);
-    if (!data) return false;
-    return platform::WriteWholeFile(destination, data->data(), data->size());
+bool CopyFileWhole(const std::string& source, const std::string& destination, FileAccess access) {
+    return platform::CopyWholeFile(source, destination, Permissions(access));
 }
 
 bool CopyDirectory(const std::string& source, const std::string& destination) {
@@ -117,12 +121,12 @@ bool ReadFileBuffer(const std::string& name, void* buffer, std::int32_t* capacit
     return true;
 }
 
-std::int32_t NextNumberedName(const std::string& directory, const std::string& mask) {
+std::int32_t NextNumberedName(const std::string& directory, const std::string& mask, const std::string& except) {
     const auto star = mask.find('*');
     if (star == std::string::npos || !IsDirectory(directory)) return 0;
     std::int32_t highest = 0;
     for (const auto& entry : ScanEntries(directory, mask)) {
-        if (IsDirEntry(entry)) continue;
+        if (IsDirEntry(entry) || (!except.empty() && SameTextAscii(entry.name, except))) continue;
         const auto dot = entry.name.find('.');
         if (dot == std::string::npos || star >= dot) continue;
         const auto number = ParseDecimal(entry.name.substr(star, dot - star));

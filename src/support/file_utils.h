@@ -8,10 +8,15 @@
 
 namespace vorlan {
 
+// FileAccess: who may read a file the library writes. KeyMaterial: the owner alone (0600 on
+// POSIX). Default: a new file gets the system's default, a copy the source's permission bits.
+enum class FileAccess { Default, KeyMaterial };
+
 // IncludeBackslash: a non-empty path gets a trailing "\"; a single letter gets ":\" (C -> C:\).
 std::string IncludeBackslash(const std::string& path);
 // WriteFileBuffer: deletes the file if it exists, creates it anew and writes length bytes.
-bool WriteFileBuffer(const std::string& name, const void* buffer, std::int32_t length);
+bool WriteFileBuffer(const std::string& name, const void* buffer, std::int32_t length,
+                     FileAccess access = FileAccess::Default);
 // SplitList: appends the ";"-separated parts of text (empty parts included); returns their number.
 std::int32_t SplitList(const char* text, std::vector<std::string>& list);
 
@@ -20,13 +25,15 @@ bool IsDirectory(const std::string& path);
 // DeleteDirectory: deletes a tree; removes the directory itself when removeItself is true.
 bool DeleteDirectory(const std::string& path, bool removeItself);
 // CopyFileWhole: copies one file through memory; a failing source leaves the destination untouched.
-bool CopyFileWhole(const std::string& source, const std::string& destination);
+bool CopyFileWhole(const std::string& source, const std::string& destination,
+                   FileAccess access = FileAccess::Default);
 // CopyDirectory: copies a directory tree.
 bool CopyDirectory(const std::string& source, const std::string& destination);
 // ReadFileBuffer: reads a whole file into buffer if it fits in capacity (then capacity := size).
 bool ReadFileBuffer(const std::string& name, void* buffer, std::int32_t* capacity);
-// NextNumberedName: one above the highest number at the "*" of mask among directory's files.
-std::int32_t NextNumberedName(const std::string& directory, const std::string& mask);
+// NextNumberedName: one above the highest number at the "*" of mask among directory's files
+// (a file named `except`, compared without regard to case, does not count).
+std::int32_t NextNumberedName(const std::string& directory, const std::string& mask, const std::string& except = {});
 // FindFilesByExtension: appends directory\name of files whose last three characters equal ext.
 void FindFilesByExtension(const std::string& directory, const std::string& ext, std::vector<std::string>& list,
                           bool recursive);

@@ -38,6 +38,7 @@ public:
     // Native: a path inside this installation as the operating system spells it (for OpenSSL).
     std::string Native(const std::string& relative) const;
     Algorithm algorithm() const { return algorithm_; }
+    const TestPKI& pki() const { return pki_; }
 
 private:
     explicit Installation(Algorithm algorithm);

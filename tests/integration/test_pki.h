@@ -31,8 +31,9 @@ class TestPKI {
 public:
     // TestPKI: a new CA key and self-signed certificate ("Test CA <algorithm>").
     explicit TestPKI(Algorithm algorithm);
-    // WriteCA: the CA certificate as PEM.
+    // WriteCA: the CA certificate as PEM; WriteCAKey: its key (PEM, unencrypted).
     void WriteCA(const std::string& file) const;
+    void WriteCAKey(const std::string& file) const;
     // IssueUser: a key (PEM, unencrypted) and a certificate CN=cn with the serial, valid
     // from `fromDays` to `toDays` days relative to now.
     void IssueUser(const std::string& cn, long serial, const std::string& keyFile, const std::string& certFile,
@@ -150,6 +151,12 @@ inline const EVP_MD* TestPKI::Digest() const {
 
 inline void TestPKI::WriteCA(const std::string& file) const {
     pki_detail::Check(PEM_write_bio_X509(pki_detail::OpenFile(file).get(), caCert_.get()) == 1, "write CA");
+}
+
+inline void TestPKI::WriteCAKey(const std::string& file) const {
+    pki_detail::Check(PEM_write_bio_PrivateKey(pki_detail::OpenFile(file).get(), caKey_.get(), nullptr, nullptr, 0, nullptr,
+                                               nullptr) == 1,
+                      "write CA key");
 }
 
 inline void TestPKI::IssueUser(const std::string& cn, long serial, const std::string& keyFile, const std::string& certFile,

@@ -130,6 +130,10 @@ TEST_P(CertificatesTest, CrlIssuerNameOrEmpty) {
     EXPECT_EQ(std::string(out.c_str()), "");
     EXPECT_EQ(Tk().GetCRLIssuerName(ctx, "/no/such/file", out.data()), 0);
     EXPECT_EQ(std::string(out.c_str()), "");
+    // A list that no installed CA certificate verifies has no issuer for the engine.
+    mpro::Context noCa = Open("USER01", {{24, TempDir("noca")}});
+    EXPECT_EQ(Tk().GetCRLIssuerName(noCa, (Pki().CrlDir() + "/crl1.pem").c_str(), out.data()), -1040);
+    EXPECT_EQ(std::string(out.c_str()), "");
 }
 
 TEST_P(CertificatesTest, CertInfoRecordAndPrint) {
@@ -197,7 +201,9 @@ TEST_P(CertificatesTest, VariantZeroReadsCaAndCrlFromItsOwnNumbers) {
 
 TEST_P(CertificatesTest, ErrorTextsExistForEveryCode) {
     std::string buf(static_cast<std::size_t>(Tk().GetMaxErrorStringLength()), '\0');
-    for (std::int32_t code = -1000; code >= -1023; --code) {
+    std::vector<std::int32_t> codes = {-1040, -1041};
+    for (std::int32_t code = -1000; code >= -1023; --code) codes.push_back(code);
+    for (const std::int32_t code : codes) {
         EXPECT_EQ(Tk().GetCryptoErrorString(code, buf.data()), 0) << code;
         EXPECT_FALSE(std::string(buf.c_str()).empty()) << code;
     }

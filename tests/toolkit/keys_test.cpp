@@ -119,8 +119,14 @@ TEST_P(KeysTest, ContainerRequestBackupAndIdentity) {
     ASSERT_EQ(Tk().MakeRequestForPSE(ctx, pse.c_str(), (out + "/req2.pem").c_str()), 0);
     EXPECT_TRUE(RequestMatches(ctx, cert, out + "/req2.pem"));
     std::string backup = TempDir("backup");
+    // Copies keep their source's bits: the key files stay the owner's alone.
+    std::filesystem::permissions(pse + "/uz.db3", static_cast<std::filesystem::perms>(0640));
     std::string first = Backup(ctx, backup);
     EXPECT_FALSE(first.empty());
+    for (const auto& [file, mode] : {std::pair{"uz.db3", 0640u}, {"DB/CRYPT/ckd.key", 0600u}, {"DB/SIGN/sec_sgn.key", 0600u}}) {
+        ASSERT_EQ(stat((backup + "/" + file).c_str(), &st), 0) << file;
+        EXPECT_EQ(st.st_mode & 0777, mode) << file;
+    }
     EXPECT_EQ(Backup(ctx, backup), first);
     EXPECT_EQ(Backup(ctx, pse), first);
 

@@ -1,5 +1,5 @@
-// Key database exchange: checks before any change, ".old" copies, copied files, and the
-// rollback that leaves the complete old set when a copy fails.
+// Key database exchange: checks before any change, ".old" copies, copied files, the
+// rollback that leaves the complete old set when a step fails, and the files' modes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +9,7 @@
 
 #include "binding/mpro_dll.h"
 #include "fake_fixture.h"
+#include "platform/fault_injection.h"
 
 namespace vorlan::test {
 namespace {
@@ -16,6 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kKeyFiles[] = {"gk.db3", "uz.db3", "num", "DB/CRYPT/ckd.key", "DB/CRYPT/net_ks.key"};
+const char* const kBackups[] = {"gk.old", "uz.old", "num.old", "DB/CRYPT/ckd.old", "DB/CRYPT/net_ks.old"};
 
 class KeyExchange : public ::testing::Test {
 protected:
@@ -121,30 +123,76 @@ void ExpectOldSetIntact(const std::map<std::string, std::string>& tree) {
 }
 
 TEST_F(KeyExchange, FailedFirstCopyRestoresOldSet) {
-    source_ = target_;  // renaming the current files takes the sources away
-    Write(certs_ / "new.pem", "new cert");
-    TMProDLL binding(3);
-    EXPECT_FALSE(binding.ExchangeKeyFiles(Dir(target_), Dir(target_), (certs_ / "self.pem").string(),
-                                          (certs_ / "new.pem").string()));
-    auto tree = Tree();
-    tree.erase("D/new.pem");
-    for (auto it = tree.begin(); it != tree.end();)
-        it = it->first.rfind("S/", 0) == 0 ? tree.erase(it) : std::next(it);
-    ExpectOldSetIntact(tree);
+    platform::ScopedFaultPlan plan({.failCall = 1, .kinds = platform::ChangeBit(platform::DiskChange::Copy)});
+    EXPECT_FALSE(Exchange());
+    ExpectOldSetIntact(Tree());
+}
+
+TEST_F(KeyExchange, FailedReplaceHalfWayRestoresOldSet) {
+    // gk.db3 and uz.db3 are replaced, then the rename of num fails.
+    platform::ScopedFaultPlan plan({.failCall = 3, .kinds = platform::ChangeBit(platform::DiskChange::Rename)});
+    EXPECT_FALSE(Exchange());
+    EXPECT_TRUE(plan.Failed());
+    ExpectOldSetIntact(Tree());
+}
+
+// Exchanges under injected faults: whichever changing call fails, the directories hold the
+// old set or the new one, a reader finds every current file at every call, and the next
+// exchange succeeds. The source lacks net_ks.key in the second round.
+TEST_F(KeyExchange, EveryFailureLeavesTheOldSetOrTheNew) {
+    for (const bool withNetKey : {true, false}) {
+        SetUp();
+        if (!withNetKey) fs::remove(source_ / "DB/CRYPT/net_ks.key");
+        const auto oldTree = Tree();
+        auto currentFiles = [&] {
+            bool all = fs::exists(certs_ / "self.pem");
+            for (const char* file : kKeyFiles)
+                all = all && (fs::exists(target_ / file) || (!withNetKey && std::string(file).find("net_ks") != std::string::npos));
+            return all;
+        };
+        std::uint32_t total = 0;
+        {
+            platform::ScopedFaultPlan count({});
+            ASSERT_TRUE(Exchange());
+            total = count.Calls();
+        }
+        const auto newTree = Tree();
+        for (std::uint32_t k = 1; k <= total; ++k) {
+            SetUp();
+            if (!withNetKey) fs::remove(source_ / "DB/CRYPT/net_ks.key");
+            bool readerFailed = false;
+            bool result = false;
+            {
+                platform::ScopedFaultPlan plan(
+                    {.failCall = k, .observe = [&](const platform::DiskCall&) { readerFailed |= !currentFiles(); }});
+                result = Exchange();
+            }
+            const auto tree = Tree();
+            EXPECT_FALSE(readerFailed) << "call " << k;
+            EXPECT_EQ(tree, result ? newTree : oldTree) << "call " << k << (result ? ": new set" : ": old set");
+            EXPECT_TRUE(Exchange()) << "the next exchange after call " << k;
+            EXPECT_EQ(Tree(), newTree);
+        }
+    }
 }
 
 #if !defined(_WIN32)
-TEST_F(KeyExchange, FailedCopyHalfWayRestoresOldSet) {
-    // The source's uz.db3 is a link to the target's: it vanishes when the target is renamed,
-    // after gk.db3 was already copied.
-    fs::remove(source_ / "uz.db3");
-    fs::create_symlink(target_ / "uz.db3", source_ / "uz.db3");
-    EXPECT_FALSE(Exchange());
-    auto tree = Tree();
-    for (auto it = tree.begin(); it != tree.end();)
-        it = it->first.rfind("S/", 0) == 0 ? tree.erase(it) : std::next(it);
-    ExpectOldSetIntact(tree);
-    EXPECT_EQ(Read(source_ / "gk.db3"), "new gk.db3");
+// Key files are the owner's alone, old and new, whatever the source's bits; the certificate
+// copies keep the bits of the file they copy.
+TEST_F(KeyExchange, KeyFilesAreOwnerOnlyAndCopiesKeepTheirBits) {
+    auto setMode = [](const fs::path& p, unsigned mode) { fs::permissions(p, static_cast<fs::perms>(mode)); };
+    auto mode = [](const fs::path& p) { return static_cast<unsigned>(fs::status(p).permissions() & fs::perms::mask); };
+    for (const char* file : kKeyFiles) {
+        setMode(target_ / file, 0644);
+        setMode(source_ / file, 0644);
+    }
+    setMode(source_ / "self.pem", 0640);
+    setMode(certs_ / "self.pem", 0604);
+    ASSERT_TRUE(Exchange());
+    for (const char* file : kKeyFiles) EXPECT_EQ(mode(target_ / file), 0600u) << file;
+    for (const char* file : kBackups) EXPECT_EQ(mode(target_ / file), 0600u) << file;
+    EXPECT_EQ(mode(certs_ / "self.pem"), 0640u);
+    EXPECT_EQ(mode(certs_ / "self.old"), 0604u);
 }
 #endif
 

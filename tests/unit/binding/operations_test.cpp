@@ -66,8 +66,8 @@ TEST_F(Operations, ResultMappings) {
     EXPECT_EQ(binding_->GetLastErrorMessage(v_, text), 0);
     EXPECT_STREQ(text, "last");
 
-    fake_->SetResult("GetCRLIssuerName", 9);
-    EXPECT_EQ(binding_->GetCRLIssuerName(v_, "crl1.pem", text), 0);
+    fake_->SetResult("GetCRLIssuerName", -1040);
+    EXPECT_EQ(binding_->GetCRLIssuerName(v_, "crl1.pem", text), -1040) << "a toolkit's refusal reaches the engine";
     EXPECT_EQ(fake_->CallCount("GetCRLIssuerName"), 1);
 
     fake_->SetResult("CertificateAndRequestMatch", 3);

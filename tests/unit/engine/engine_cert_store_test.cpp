@@ -1,5 +1,7 @@
 // The certificate directory (inclusion with numbered backups, removal), the toolkit's
 // certificate cache and the installation of CRLs.
+#include <filesystem>
+
 #include "engine_fixture.h"
 #include "support/file_utils.h"
 
@@ -44,11 +46,14 @@ TEST_F(CertStoreTest, IncludeIntoAnEmptyPlaceAndFailures) {
     EXPECT_EQ(ReadFile("certs\\USER01.001"), "old");
     EXPECT_EQ(engine_->IncludePublicKey(Path("missing.pem").c_str()), -111);
 
-    // Both names present: the second rename meets the first backup and fails.
+    // Both names present: each gets a backup number of its own, and UID.pem is current.
     WriteFile("certs\\USER01.cer", "cer");
-    EXPECT_EQ(Include("newest"), -107);
+    EXPECT_EQ(Include("newest"), 0);
     EXPECT_EQ(ReadFile("certs\\USER01.pem"), "newest");
-    EXPECT_EQ(Fake().CallCount("LoadCertificate"), 1) << "the cache is not updated after a failure";
+    EXPECT_EQ(ReadFile("certs\\USER01.002"), "new");
+    EXPECT_EQ(ReadFile("certs\\USER01.003"), "cer");
+    EXPECT_FALSE(Exists("certs\\USER01.cer"));
+    EXPECT_EQ(Fake().CallCount("LoadCertificate"), 2);
 }
 
 TEST_F(CertStoreTest, IncludeRefusesAUIDThatWouldLeaveTheDirectory) {
@@ -102,6 +107,22 @@ TEST_F(CertStoreTest, CRLDirectoryComesFromItsParameterOrTheKeyDirectory) {
     EXPECT_EQ(engine_->GetCRLDir(), "D:\\Keys\\CRL\\") << "a parameter the toolkit lacks counts as empty";
 }
 
+// Without a key directory the toolkit reads no CA or CRL directory: the engine has none either,
+// and IncludeCRL neither files a list the toolkit never checks nor creates CRL\ anywhere.
+TEST_F(CertStoreTest, NoKeyDirectoryMeansNoCRLDirectory) {
+    namespace fs = std::filesystem;
+    const fs::path workingDir = fs::current_path();
+    fs::current_path(platform::NativePath(root_));
+    WriteFile("new.crl", "new list");
+    Fake().SetText("GetCRLIssuerName", "/CN=Test CA");
+    EXPECT_EQ(engine_->GetCRLDir(), "");
+    EXPECT_EQ(engine_->GetCADir(), "");
+    EXPECT_EQ(engine_->IncludeCRL(Path("new.crl").c_str()), -123);
+    fs::current_path(workingDir);
+    EXPECT_FALSE(IsDirectory(Path("CRL")));
+    EXPECT_TRUE(Exists("new.crl"));
+}
+
 class CRLTest : public CertStoreTest {
 protected:
     void SetUp() override {
@@ -119,6 +140,22 @@ TEST_F(CRLTest, MissingOrUnreadableCRL) {
     EXPECT_TRUE(IsDirectory(Path("CRL"))) << "the CRL directory is created";
 }
 
+// A list the toolkit refuses (no issuer, a code of its own) is refused with that code; an
+// issuer given with any other answer counts, as older toolkits' answers are not codes.
+TEST_F(CRLTest, TheToolkitsRefusalIsTheResult) {
+    struct Case {
+        const char* issuer;
+        std::int32_t answer, expected;
+    };
+    for (const Case c : {Case{"", -1040, -1040}, Case{"", -1041, -1041}, Case{"", 7, -125}, Case{"/CN=Test CA", 7, 0}}) {
+        Fake().SetText("GetCRLIssuerName", c.issuer);
+        Fake().SetResult("GetCRLIssuerName", c.answer);
+        WriteFile("new.crl", "new list");
+        EXPECT_EQ(IncludeNew(), c.expected) << c.answer;
+        EXPECT_EQ(Exists("new.crl"), c.expected != 0) << c.answer;
+    }
+}
+
 TEST_F(CRLTest, ReplacesTheListOfTheSameIssuer) {
     Fake().SetText("GetCRLIssuerName", "/CN=Test CA");
     ASSERT_TRUE(CreateDirectoryPath(Path("CRL")));
@@ -128,6 +165,25 @@ TEST_F(CRLTest, ReplacesTheListOfTheSameIssuer) {
     EXPECT_EQ(ReadFile("CRL\\crl1.pem"), "new list") << "numbered as if the old one were gone";
     EXPECT_FALSE(Exists("new.crl"));
     EXPECT_EQ(Fake().CallCount("GetCRLIssuerName"), 2);
+}
+
+// A replaced list that cannot be deleted leaves the directory the toolkit reads whole; the
+// new list is installed, reported so, and the toolkit's contexts are renewed.
+TEST_F(CRLTest, AnUndeletableOldListIsParkedOutOfTheToolkitsSight) {
+    Fake().SetText("GetCRLIssuerName", "/CN=Test CA");
+    ASSERT_TRUE(CreateDirectoryPath(Path("CRL")));
+    WriteFile("CRL\\crl4.pem", "old list");
+    ASSERT_TRUE(platform::SetAttributes(Path("CRL\\crl4.pem"), platform::kAttrReadOnly));
+    const std::int32_t closedBefore = Fake().CallCount("DoneCrypto");
+    EXPECT_EQ(IncludeNew(), 0);
+    std::vector<std::string> lists;
+    for (const auto& entry : platform::Enumerate(Path("CRL\\*.*")))
+        if ((entry.attributes & platform::kAttrDirectory) == 0) lists.push_back(entry.name);
+    EXPECT_EQ(lists, std::vector<std::string>{"crl1.pem"});
+    EXPECT_EQ(ReadFile("CRL\\crl1.pem"), "new list");
+    EXPECT_EQ(ReadFile("CRL\\replaced\\crl4.pem"), "old list");
+    EXPECT_GT(Fake().CallCount("DoneCrypto"), closedBefore) << "the cache is cleared";
+    platform::SetAttributes(Path("CRL\\replaced\\crl4.pem"), 0);
 }
 
 TEST_F(CRLTest, AFailedMoveKeepsTheOldList) {

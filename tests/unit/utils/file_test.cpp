@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 
 #include "platform/platform.h"
 #include "support/file_utils.h"
@@ -176,6 +178,42 @@ TEST(FileDirectories, CreateDirectoryPathCreatesAllParents) {
     EXPECT_TRUE(IsDirectory(dir.path()));
     EXPECT_FALSE(IsDirectory(dir / "nothing"));
 }
+
+#ifndef _WIN32
+// Permission bits of what the library writes: copies keep the source's, key material is the
+// owner's alone, also when it replaces a file that others could read.
+TEST(FilePermissions, CopiesKeepTheSourceBitsAndKeyMaterialIsOwnerOnly) {
+    namespace fs = std::filesystem;
+    auto mode = [](const std::string& path) {
+        return static_cast<unsigned>(fs::status(platform::NativePath(path)).permissions() & fs::perms::mask);
+    };
+    struct Case {
+        const char* what;
+        std::function<bool(const ScratchDir&)> write;
+        unsigned expected;
+    };
+    const Case cases[] = {
+        {"copy", [](const ScratchDir& d) { return CopyFileWhole(d / "src.txt", d / "out.txt"); }, 0640},
+        {"key copy",
+         [](const ScratchDir& d) { return CopyFileWhole(d / "src.txt", d / "out.txt", FileAccess::KeyMaterial); }, 0600},
+        {"key write",
+         [](const ScratchDir& d) { return WriteFileBuffer(d / "out.txt", "key", 3, FileAccess::KeyMaterial); }, 0600},
+        {"key over a shared file",
+         [](const ScratchDir& d) { return platform::WriteWholeFile(d / "shared.txt", "k", 1, platform::kOwnerOnly); },
+         0600},
+    };
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        NativeFile(dir.path(), "src.txt", "source");
+        NativeFile(dir.path(), "shared.txt", "shared");
+        fs::permissions(dir.path() + "/src.txt", static_cast<fs::perms>(0640));
+        fs::permissions(dir.path() + "/shared.txt", static_cast<fs::perms>(0644));
+        ASSERT_TRUE(c.write(dir)) << c.what;
+        const std::string written = platform::FileExists(dir / "out.txt") ? dir / "out.txt" : dir / "shared.txt";
+        EXPECT_EQ(mode(written), c.expected) << c.what;
+    }
+}
+#endif
 
 TEST(FileDirectories, GetTempDirEndsInSeparator) {
     const std::string temp = GetTempDir();
