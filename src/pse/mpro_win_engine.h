@@ -113,7 +113,8 @@ public:
     void HoldPSELock();
     void ReleasePSELock();
     // InstallRenewedKeys: under the exclusive PSELock, matches the certificate in R with the new
-    // keys, archives the old signature key, files the certificate and exchanges the key sets.
+    // keys, archives the old signature key, files the certificate and exchanges the key sets;
+    // all or nothing.
     std::int32_t InstallRenewedKeys(const std::string& R, const std::string& P, const std::string& archive);
     // MakePSERequest: the binding's MakeRequest with the fields of a subject.
     static std::int32_t MakePSERequest(TMProDLL& api, const std::string& ownCertificate, const std::string& keyDir,

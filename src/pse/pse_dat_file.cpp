@@ -51,7 +51,7 @@ std::int32_t TMProWinCryptoEngine::DecryptDatToFile(const std::string& datFile, 
     const std::int32_t result = DecodeAfterHeader(area.data(), length, &data, &dataSize);
     if (result != kOk) return result;
     if (dataSize < 0 || data + dataSize > area.data() + length) throw EInOutError("Decryption of " + datFile + " outgrew its data");
-    return WriteFileBuffer(target, data, dataSize) ? kOk : kIOError;
+    return WriteFileBuffer(target, data, dataSize, FileAccess::KeyMaterial) ? kOk : kIOError;
 }
 
 }  // namespace vorlan

@@ -1,17 +1,19 @@
 // TMProWinCryptoEngine: the finish of key renewal. The certificate that came back in a
 // transfer is checked against the new keys, filed, and installed with them in the PSE,
-// all under the exclusive PSELock; a failure after the check puts the old keys back.
+// under the exclusive PSELock and the StoreLock; a failure after the check puts the old keys,
+// key database and certificates back, and the pending files stay for another attempt.
+#include <optional>
 #include <vector>
 
 #include "engine/subject_utils.h"
 #include "platform/platform.h"
 #include "pse/mpro_win_engine.h"
-#include "pse/pse_finish_journal.h"
 #include "pse/pse_key_set.h"
 #include "pse/pse_lock.h"
 #include "pse/pse_renewal_names.h"
 #include "support/file_utils.h"
 #include "support/rwsync.h"
+#include "support/store_change.h"
 
 namespace vorlan {
 
@@ -72,50 +74,107 @@ std::int32_t TMProWinCryptoEngine::InternalRemoteGenerateFinish(const char* tran
     });
 }
 
+namespace {
+
+// Aside: a free name beside a file, where its current version waits until the change commits.
+std::string Aside(const std::string& file) {
+    for (int n = 0;; ++n) {
+        std::string name = file + ".renewal" + std::to_string(n);
+        if (!platform::GetAttributes(name)) return name;
+    }
+}
+
+void DeleteIfExists(const std::string& file) {
+    if (platform::FileExists(file)) platform::DeleteFile(file);
+}
+
+// SignatureKeyState: the PSE's signature key files as they were before the toolkit installed
+// the new key, and where the old secret key is now; Restore puts the old files back.
+struct SignatureKeyState {
+    std::string home, publicFile, oldKeyAt;
+    bool homeExisted = false, publicExisted = false;
+    std::optional<std::string> publicContent;
+
+    SignatureKeyState(std::string pseDir)
+        : home(pseDir + kSignatureKeyFile), publicFile(pseDir + kSignaturePublicKeyFile) {
+        homeExisted = platform::FileExists(home);
+        publicExisted = platform::FileExists(publicFile);
+        if (publicExisted) publicContent = platform::ReadWholeFile(publicFile);
+    }
+    void Restore() const {
+        if (!oldKeyAt.empty() && platform::FileExists(oldKeyAt)) platform::RenameReplacing(oldKeyAt, home);
+        else if (!homeExisted) DeleteIfExists(home);
+        if (publicContent) platform::WriteWholeFile(publicFile, publicContent->data(), publicContent->size());
+        else if (!publicExisted) DeleteIfExists(publicFile);
+    }
+};
+
+}  // namespace
+
 std::int32_t TMProWinCryptoEngine::InstallRenewedKeys(const std::string& R, const std::string& P,
                                                       const std::string& archive) {
     const std::string certDir = ExpandRootMacroDir(ParamValue(2));
     const std::string own = ExpandRootMacro(ParamValue(1));
     const std::string certificate = R + kRequestFileName;
     const std::string field = UIDField();
+    std::int32_t result = kOk;
+    {
+        WriteGuard exclusive(PSELock());
+        CriticalGuard store(StoreLock());
+        TMProDLL* api = nullptr;
+        result = RequireCryptoAPI(api);
+        if (result != kOk) return result;
 
-    WriteGuard exclusive(PSELock());
-    FinishJournal journal;  // undone before the lock is released
-    TMProDLL* api = nullptr;
-    std::int32_t result = RequireCryptoAPI(api);
-    if (result != kOk) return result;
+        // Everything below is taken back in reverse order unless the exchange completes.
+        SignatureKeyState signatureKey(P);
+        std::vector<std::string> asides;
+        UndoLog undo;
+        // The toolkit installs the new signature key in the PSE when the certificate matches
+        // the new keys, and names the file that now holds the old one.
+        std::vector<char> oldKey = BackupTextBuffer();
+        result = api->CertificateAndPSePrivateKeysMatch(BuildParamVector(*api), certificate.c_str(), R.c_str(),
+                                                        oldKey.data());
+        if (result == 0) return kCertificateKeysMismatch;
+        if (result < 0) return result;  // the toolkit could not compare: nothing was installed
+        signatureKey.oldKeyAt = oldKey.data();
+        undo.Add([&signatureKey] { signatureKey.Restore(); });
+        if (!archive.empty() && !signatureKey.oldKeyAt.empty()) {
+            if (!platform::MoveFile(signatureKey.oldKeyAt, archive)) return kKeyExchangeError;
+            signatureKey.oldKeyAt = archive;
+        }
 
-    // The toolkit installs the new signature key in the PSE when the certificate matches it
-    // and names the file that now holds the old one.
-    journal.BeforeKeySwap(P + kSignatureKeyFile, P + kSignaturePublicKeyFile);
-    std::vector<char> oldKey = BackupTextBuffer();
-    result = api->CertificateAndPSePrivateKeysMatch(BuildParamVector(*api), certificate.c_str(), R.c_str(),
-                                                    oldKey.data());
-    if (result == 0) return kCertificateKeysMismatch;
-    if (result < 0) return result;  // the toolkit could not compare: nothing was installed
-    journal.KeySwapped(oldKey.data());
+        std::string name;
+        result = GetCertUIDByFile(certificate, field, name);
+        if (result != kOk) return result;
+        // The name comes from the certificate and becomes a file name in the certificate directory.
+        if (!IsSafeUID(name)) return kUIDError;
 
-    if (!archive.empty() && oldKey[0] != '\0') {
-        if (!platform::MoveFile(oldKey.data(), archive)) return kKeyExchangeError;
-        journal.OldKeyMoved(archive);
+        // The certificate takes the name's place in one rename; the old ".pem" and ".cer" step aside.
+        const std::string filed = certDir + name + ".pem", staged = StagedName(filed);
+        if (!CopyFileWhole(certificate, staged)) return kKeyExchangeError;
+        undo.Add([staged] { DeleteIfExists(staged); });
+        if (platform::FileExists(filed)) {
+            asides.push_back(Aside(filed));
+            if (!CopyFileWhole(filed, asides.back())) return kKeyExchangeError;
+            undo.Add([filed, aside = asides.back()] { platform::RenameReplacing(aside, filed); });
+        } else {
+            undo.Add([filed] { DeleteIfExists(filed); });
+        }
+        const std::string cer = certDir + name + ".cer";
+        if (platform::FileExists(cer)) {
+            asides.push_back(Aside(cer));
+            if (!platform::MoveFile(cer, asides.back())) return kKeyExchangeError;
+            undo.Add([cer, aside = asides.back()] { platform::MoveFile(aside, cer); });
+        }
+        if (!platform::RenameReplacing(staged, filed)) return kKeyExchangeError;
+
+        if (!RG_ExchangeKeys(P.c_str(), R.c_str(), own.c_str(), certificate.c_str())) return kKeyExchangeError;
+        undo.Commit();
+        for (const auto& aside : asides) DeleteIfExists(aside);
     }
-    std::string name;
-    result = GetCertUIDByFile(certificate, field, name);
-    if (result != kOk) return result;
-    // The name comes from the certificate and becomes a file name in the certificate directory.
-    if (!IsSafeUID(name)) return kUIDError;
-
-    for (const char* extension : {".pem", ".cer"}) {
-        const std::string filed = certDir + name + extension;
-        if (platform::FileExists(filed) && !journal.SetAside(filed)) return kKeyExchangeError;
-        if (platform::FileExists(filed)) return kKeyExchangeError;
-    }
-    journal.Created(certDir + name + ".pem");
-    if (!CopyFileWhole(certificate, certDir + name + ".pem")) return kKeyExchangeError;
-    if (!RG_ExchangeKeys(P.c_str(), R.c_str(), own.c_str(), certificate.c_str())) return kKeyExchangeError;
-    journal.Commit();
+    // Contexts that hold the old keys or the old certificate go.
     ClearCash();
-    return kOk;
+    return result;
 }
 
 }  // namespace vorlan

@@ -3,6 +3,7 @@
 // written to R and its key set copied there.
 #include <cmath>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "engine/subject_utils.h"
@@ -135,7 +136,27 @@ std::int32_t TMProWinCryptoEngine::RemoteGenerateEXStep_3(char* marker, const st
     });
 }
 
-}  // namespace vorlan
-namespace vorlan {
-std::int32_t TMProWinCryptoEngine::RemoteGenerateEXStep_4(char*) { return kNotProvided; }  // TEMP until transfers merge
+std::int32_t TMProWinCryptoEngine::RemoteGenerateEXStep_4(char* marker) {
+    if (marker == nullptr) return kLowMemory;
+    const char* prefix = "TMProWinCryptoEngine.RemoteGenerateEXStep_4: ";
+    std::int32_t code = Guarded(prefix, [&] {
+        ClearCash();
+        return kOk;
+    });
+    if (code != kOk) return code;
+    char uid[256] = {};
+    code = GetCurrentUserUID(uid);
+    if (code != kOk) return code;
+    code = RG_EncryptKeySet(uid);
+    if (code != kOk) return code;
+    const std::string request = RemoteDir() + kRequestFileName;
+    if (!platform::FileExists(request)) return kPendingFileMissing;
+    return Guarded(prefix, [&]() -> std::int32_t {
+        std::vector<char> bytes(kMaxRequestFileSize);
+        std::int32_t length = kMaxRequestFileSize;
+        if (!ReadFileBuffer(request, bytes.data(), &length)) return kPendingFileMissing;
+        return BuildPublicKeyTransfer(uid, std::string_view(bytes.data(), static_cast<std::size_t>(length)), marker);
+    });
 }
+
+}  // namespace vorlan
