@@ -59,9 +59,11 @@ void TMProWinCryptoEngine::RG_DeleteKeySet() {
 std::int32_t TMProWinCryptoEngine::RG_DecryptKeySet() {
     const std::string D = RemoteDir();
     for (const auto& file : kKeySet) {
-        const std::string plain = D + file.name;
-        const std::int32_t result = DecryptDatToFile(DatTwinName(plain), plain);
-        if (file.required && result != kOk) return result;
+        const std::string plain = D + file.name, twin = DatTwinName(plain);
+        // An optional file may be missing; one that was packed must come back whole.
+        if (!file.required && !platform::FileExists(twin)) continue;
+        const std::int32_t result = DecryptDatToFile(twin, plain);
+        if (result != kOk) return result;
     }
     return kOk;
 }
