@@ -163,6 +163,16 @@ TEST_P(RenewalTest, FailuresLeaveTheOldKeysWorking) {
     EXPECT_EQ(world_->Tree("USER01"), pseBefore);
     EXPECT_EQ(world_->SignerFor("USER02", kData, world_->Sign(user.get(), kData)), "USER01");
 
+    // A certified name that would leave the certificate directory: -110, and the keys matched
+    // by then go back.
+    const std::string evil = world_->StartRenewal(user.get(), "USER01", 0, "..\\evil");
+    ASSERT_FALSE(evil.empty());
+    code = Finish(user.get(), world_->Answer(evil, "USER02", 78));
+    EXPECT_EQ(code, -110) << RenewalWorld::ErrorText(user.get(), code);
+    EXPECT_EQ(world_->Tree("USER01"), pseBefore);
+    EXPECT_FALSE(platform::FileExists(world_->Path("evil.pem")));
+    EXPECT_EQ(world_->SignerFor("USER02", kData, world_->Sign(user.get(), kData)), "USER01");
+
     // A host that gives up halfway frees the lock when it releases the engine.
     step = 0;
     for (std::int32_t expected : {2, 3}) ASSERT_EQ(RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step), 0) << expected;

@@ -125,17 +125,14 @@ TEST_F(RenewalStepsTest, StepTableOfBothFamilies) {
     }
 }
 
-TEST_F(RenewalStepsTest, LockIsHeldFromTheFirstStepUntilAFailureAndTakenOnce) {
+// A host that restarts the protocol while the lock is held does not take it twice: the
+// failure that ends the renewal frees it for good.
+TEST_F(RenewalStepsTest, RestartedProtocolTakesTheLockOnce) {
     std::int32_t result = 0;
     ASSERT_EQ(Start(2, &result), 3);
-    ASSERT_EQ(result, 0);
-    // A host that restarts the protocol while the lock is held does not take it twice.
     ASSERT_EQ(Start(2, &result), 3);
     ASSERT_EQ(Start(3, &result), 5);
-    EXPECT_EQ(result, 0);
     EXPECT_EQ(ReadFile("R\\backup.key"), "container-1");
-    EXPECT_TRUE(engine_->HoldsPSELock);
-    // The utility did not run: the same container, -118, and the lock is free again.
     EXPECT_EQ(Start(5, &result), 2);
     EXPECT_EQ(result, -118);
     EXPECT_FALSE(engine_->HoldsPSELock);
@@ -145,30 +142,16 @@ TEST_F(RenewalStepsTest, LockIsHeldFromTheFirstStepUntilAFailureAndTakenOnce) {
     platform::DeleteFile(Path("own.pem"));
     EXPECT_EQ(Start(2, &result), 1);
     EXPECT_EQ(result, -113);
+    Fake().SetResult("SignData", -4);
+    WriteFile("own.pem", "own certificate");
+    EXPECT_EQ(Start(2, &result), 1);
+    EXPECT_EQ(result, -4) << "a signature key that does not work stops the renewal";
     EXPECT_FALSE(engine_->HoldsPSELock);
+    engine_->SetRemoteGeneratePath(Path("missing").c_str());
+    EXPECT_EQ(Start(2, &result), 1);
+    EXPECT_EQ(result, -109);
     std::int32_t* noStep = nullptr;
     EXPECT_EQ(engine_->RemoteGenerateStartEx(nullptr, marker_, noStep), -101);
-}
-
-TEST_F(RenewalStepsTest, FirstStepEmptiesRCopiesTheCertificateAndTestSigns) {
-    WriteFile("R\\stale.dat", "old");
-    ASSERT_TRUE(CreateDirectoryPath(Path("R\\DB\\SIGN")));
-    WriteFile("R\\DB\\SIGN\\sec_sgn.key", "old key");
-    EXPECT_EQ(engine_->RemoteGenerateEXStep_1(), 0);
-    EXPECT_FALSE(Exists("R\\stale.dat"));
-    EXPECT_FALSE(Exists("R\\DB\\SIGN\\sec_sgn.key"));
-    EXPECT_EQ(ReadFile("R\\self.pem"), "own certificate");
-    const auto signs = Fake().Calls("SignData");
-    ASSERT_EQ(signs.size(), 1u);
-    EXPECT_EQ(Field(signs[0], 2), "5") << "\"Test!\"";
-    Fake().SetResult("SignData", -4);
-    EXPECT_EQ(engine_->RemoteGenerateEXStep_1(), -4) << "a signature key that does not work stops the renewal";
-
-    TMProWinCryptoEngine unset;
-    EXPECT_EQ(unset.RemoteGenerateEXStep_1(), -109);
-    unset.SetRemoteGeneratePath(Path("missing").c_str());
-    EXPECT_EQ(unset.RemoteGenerateEXStep_1(), -109);
-    EXPECT_EQ(unset.RemoteGenerateEXStep_2(), -109);
 }
 
 TEST_F(RenewalStepsTest, RequestSubjectAndSubscriberName) {
