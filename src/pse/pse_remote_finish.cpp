@@ -17,26 +17,6 @@
 
 namespace vorlan {
 
-namespace {
-
-// PlainKeySetCleanup: the plain key set restored in R leaves R again unless the finish succeeded.
-class PlainKeySetCleanup {
-public:
-    explicit PlainKeySetCleanup(TMProWinCryptoEngine& engine) : engine_(engine) {}
-    ~PlainKeySetCleanup() {
-        if (!done_) engine_.RG_DeleteKeySet();
-    }
-    PlainKeySetCleanup(const PlainKeySetCleanup&) = delete;
-    PlainKeySetCleanup& operator=(const PlainKeySetCleanup&) = delete;
-    void Done() { done_ = true; }
-
-private:
-    TMProWinCryptoEngine& engine_;
-    bool done_ = false;
-};
-
-}  // namespace
-
 std::int32_t TMProWinCryptoEngine::RemoteGenerateFinishEx(const char* transfer, std::int32_t* step) {
     if (transfer == nullptr) return kLowMemory;
     if (!RemoteDirUsable()) return kRemotePathError;
@@ -58,17 +38,21 @@ std::int32_t TMProWinCryptoEngine::InternalRemoteGenerateFinish(const char* tran
         std::string archive;
         RG_NextSignKeyArchiveName(P.c_str(), archive);
 
-        PlainKeySetCleanup plainKeys(*this);
+        // The plain key set restored in R leaves it again unless the finish succeeds; the
+        // packed twins stay for another attempt.
+        UndoLog plainKeys;
+        plainKeys.Add([this] { RG_DeleteKeySet(); });
         std::int32_t result = RG_DecryptKeySet();
         if (result != kOk) return result;
         result = SavePublicKeyFromTransfer(R.c_str(), transfer);
         if (result != kOk) return result;
 
         result = InstallRenewedKeys(R, P, archive);
-        // The toolkit's contexts may have seen the keys of the failed attempt.
-        if (result != kOk) ClearCash();
-        if (result != kOk) return result;
-        plainKeys.Done();
+        if (result != kOk) {
+            ClearCash();  // the toolkit's contexts may have seen the keys of the failed attempt
+            return result;
+        }
+        plainKeys.Commit();
         DeleteDirectory(R, false);
         return kOk;
     });
@@ -78,10 +62,12 @@ namespace {
 
 // Aside: a free name beside a file, where its current version waits until the change commits.
 std::string Aside(const std::string& file) {
-    for (int n = 0;; ++n) {
-        std::string name = file + ".renewal" + std::to_string(n);
-        if (!platform::GetAttributes(name)) return name;
+    std::string name;
+    for (int n = 0; n < 1000; ++n) {
+        name = file + ".renewal" + std::to_string(n);
+        if (!platform::GetAttributes(name)) break;
     }
+    return name;
 }
 
 void DeleteIfExists(const std::string& file) {
@@ -95,7 +81,7 @@ struct SignatureKeyState {
     bool homeExisted = false, publicExisted = false;
     std::optional<std::string> publicContent;
 
-    SignatureKeyState(std::string pseDir)
+    explicit SignatureKeyState(const std::string& pseDir)
         : home(pseDir + kSignatureKeyFile), publicFile(pseDir + kSignaturePublicKeyFile) {
         homeExisted = platform::FileExists(home);
         publicExisted = platform::FileExists(publicFile);
@@ -109,6 +95,29 @@ struct SignatureKeyState {
     }
 };
 
+// FileCertificate: puts the certificate in place as certDir + name + ".pem" in one rename; the
+// old ".pem" and ".cer" step aside (their names added to asides) until the change commits.
+bool FileCertificate(const std::string& certDir, const std::string& name, const std::string& certificate,
+                     UndoLog& undo, std::vector<std::string>& asides) {
+    const std::string filed = certDir + name + ".pem", staged = StagedName(filed);
+    if (!CopyFileWhole(certificate, staged)) return false;
+    undo.Add([staged] { DeleteIfExists(staged); });
+    if (platform::FileExists(filed)) {
+        asides.push_back(Aside(filed));
+        if (!CopyFileWhole(filed, asides.back())) return false;
+        undo.Add([filed, aside = asides.back()] { platform::RenameReplacing(aside, filed); });
+    } else {
+        undo.Add([filed] { DeleteIfExists(filed); });
+    }
+    const std::string cer = certDir + name + ".cer";
+    if (platform::FileExists(cer)) {
+        asides.push_back(Aside(cer));
+        if (!platform::MoveFile(cer, asides.back())) return false;
+        undo.Add([cer, aside = asides.back()] { platform::MoveFile(aside, cer); });
+    }
+    return platform::RenameReplacing(staged, filed);
+}
+
 }  // namespace
 
 std::int32_t TMProWinCryptoEngine::InstallRenewedKeys(const std::string& R, const std::string& P,
@@ -117,12 +126,11 @@ std::int32_t TMProWinCryptoEngine::InstallRenewedKeys(const std::string& R, cons
     const std::string own = ExpandRootMacro(ParamValue(1));
     const std::string certificate = R + kRequestFileName;
     const std::string field = UIDField();
-    std::int32_t result = kOk;
+    WriteGuard exclusive(PSELock());
     {
-        WriteGuard exclusive(PSELock());
         CriticalGuard store(StoreLock());
         TMProDLL* api = nullptr;
-        result = RequireCryptoAPI(api);
+        std::int32_t result = RequireCryptoAPI(api);
         if (result != kOk) return result;
 
         // Everything below is taken back in reverse order unless the exchange completes.
@@ -149,32 +157,15 @@ std::int32_t TMProWinCryptoEngine::InstallRenewedKeys(const std::string& R, cons
         // The name comes from the certificate and becomes a file name in the certificate directory.
         if (!IsSafeUID(name)) return kUIDError;
 
-        // The certificate takes the name's place in one rename; the old ".pem" and ".cer" step aside.
-        const std::string filed = certDir + name + ".pem", staged = StagedName(filed);
-        if (!CopyFileWhole(certificate, staged)) return kKeyExchangeError;
-        undo.Add([staged] { DeleteIfExists(staged); });
-        if (platform::FileExists(filed)) {
-            asides.push_back(Aside(filed));
-            if (!CopyFileWhole(filed, asides.back())) return kKeyExchangeError;
-            undo.Add([filed, aside = asides.back()] { platform::RenameReplacing(aside, filed); });
-        } else {
-            undo.Add([filed] { DeleteIfExists(filed); });
-        }
-        const std::string cer = certDir + name + ".cer";
-        if (platform::FileExists(cer)) {
-            asides.push_back(Aside(cer));
-            if (!platform::MoveFile(cer, asides.back())) return kKeyExchangeError;
-            undo.Add([cer, aside = asides.back()] { platform::MoveFile(aside, cer); });
-        }
-        if (!platform::RenameReplacing(staged, filed)) return kKeyExchangeError;
-
+        if (!FileCertificate(certDir, name, certificate, undo, asides)) return kKeyExchangeError;
         if (!RG_ExchangeKeys(P.c_str(), R.c_str(), own.c_str(), certificate.c_str())) return kKeyExchangeError;
         undo.Commit();
         for (const auto& aside : asides) DeleteIfExists(aside);
     }
-    // Contexts that hold the old keys or the old certificate go.
+    // Contexts that hold the old keys or the old certificate go (after the StoreLock, whose
+    // holders never take the PSELock).
     ClearCash();
-    return result;
+    return kOk;
 }
 
 }  // namespace vorlan
