@@ -35,6 +35,7 @@ enum EngineCode : std::int32_t {
     kRemoteDirIOError = -115,
     kKeyExchangeError = -116,
     kLowMemory = -117,
+    kKeyGenNotFinished = -118,
     kCertificateKeyMismatch = -119,
     kSelfCertificate = -120,
     kTempSaveError = -121,

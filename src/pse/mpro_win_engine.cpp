@@ -26,12 +26,7 @@ TMProWinCryptoEngine::TMProWinCryptoEngine() {
     ParamValues.emplace_back();
 }
 
-TMProWinCryptoEngine::~TMProWinCryptoEngine() {
-    if (HoldsPSELock) {
-        HoldsPSELock = false;
-        PSELock().EndWrite();
-    }
-}
+TMProWinCryptoEngine::~TMProWinCryptoEngine() { ReleasePSELock(); }
 
 void TMProWinCryptoEngine::GetEngineName(char* buffer) {
     if (buffer != nullptr) std::memcpy(buffer, "M-Pro v1.34 (GOST PSE)", 23);
@@ -113,15 +108,5 @@ std::int32_t TMProWinCryptoEngine::VerifySignWOCheckValidity(const unsigned char
         return CopyUID(UIDFromSubject(TextUpToZero(work)), signer) ? kOk : kBadArgument;
     });
 }
-
-// ---- appended slots: filled by key renewal -------------------------------------------------
-
-std::int32_t TMProWinCryptoEngine::RG_EncryptKeySet(const char*) { return kNotProvided; }
-bool TMProWinCryptoEngine::RG_CopyKeySet(const char*) { return false; }
-void TMProWinCryptoEngine::RG_DeleteKeySet() {}
-std::int32_t TMProWinCryptoEngine::RG_DecryptKeySet() { return kNotProvided; }
-void TMProWinCryptoEngine::RG_NextSignKeyArchiveName(const char*, std::string& archiveName) { archiveName.clear(); }
-bool TMProWinCryptoEngine::RG_ExchangeKeys(const char*, const char*, const char*, const char*) { return false; }
-std::int32_t TMProWinCryptoEngine::RG_PSEPrivateKeyBackup(const char*, char*) { return kNotProvided; }
 
 }  // namespace vorlan

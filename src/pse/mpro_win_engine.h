@@ -4,10 +4,16 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/mpro1_engine.h"
 
 namespace vorlan {
+
+// TSubjectFields: the subject fields of a new certificate request.
+struct TSubjectFields {
+    std::string CN, C, S, L, O, OU, E, T;
+};
 
 class TMProWinCryptoEngine : public TMPro1CryptoEngine {
 public:
@@ -35,6 +41,16 @@ public:
     std::int32_t GetPublicKeyPropertiesByTransfer(const char* transfer, char* report) override;
     std::int32_t GetPublicKeyPropertiesByFile(const char* fileName, char* report) override;
 
+    // GenerateNewSEK: a certificate request for the PSE's keys (parameter 3) into the request
+    // file (parameter 9), subject from parameters 11 to 17 and 24. GenerateNewSSK: the same.
+    std::int32_t GenerateNewSEK() override;
+    std::int32_t GenerateNewSSK() override;
+    // RemoteGenerateStartEx: one call of the step protocol of key renewal; *step is advanced.
+    std::int32_t RemoteGenerateStartEx(const char* name, char* buffer, std::int32_t* step) override;
+    // RemoteGenerateFinishEx: step 0 only moves to 2; any other step installs the new
+    // certificate and keys from the transfer and ends at 1.
+    std::int32_t RemoteGenerateFinishEx(const char* transfer, std::int32_t* step) override;
+
     // RemoteGenerateStart / RemoteGenerateFinish: not offered by the PSE engine (-1).
     std::int32_t RemoteGenerateStart(char* transfer) override;
     std::int32_t RemoteGenerateFinish(const char* transfer) override;
@@ -46,7 +62,6 @@ public:
                                            char* signer) override;
 
     // ---- appended operations (slots 84 to 90): the key-set steps of remote generation ----
-    // Until key renewal fills them they report "not provided" (-1, false, nothing done).
     // RG_EncryptKeySet: packs the remote generation key set into ".dat" files for uid.
     virtual std::int32_t RG_EncryptKeySet(const char* uid);
     // RG_CopyKeySet: copies the key set of a PSE directory into the remote generation directory.
@@ -62,6 +77,49 @@ public:
                                  const char* newCertificate);
     // RG_PSEPrivateKeyBackup: asks the toolkit to back up the PSE private key.
     virtual std::int32_t RG_PSEPrivateKeyBackup(const char* backupDir, char* backupText);
+
+    // ---- key renewal helpers ----
+    // RemoteDir: the remote generation directory, root macro replaced, ending in a backslash.
+    std::string RemoteDir() const;
+    // GetSubjectFromParams: CN 16, C 11, S 12, L 13, O 14, OU 15, E 17, T 24 (when the toolkit has it).
+    TSubjectFields GetSubjectFromParams();
+    // EncryptFileToDat: packs a key file (at most 8192 bytes) for uid into its ".dat" twin.
+    std::int32_t EncryptFileToDat(const std::string& file, const char* uid);
+    // DecryptDatToFile: unpacks a ".dat" file (at most 8192 bytes) into target.
+    std::int32_t DecryptDatToFile(const std::string& datFile, const std::string& target);
+    // GetPSEBackupDir: parameter 23 as a directory, "A:\" when empty or unknown to the toolkit.
+    std::string GetPSEBackupDir();
+    // GetCertParameters: the subject fields of a certificate file.
+    std::int32_t GetCertParameters(const std::string& file, TSubjectFields& fields);
+    // RemoteGenerateEXStep_1: empties R, copies the own certificate to "self.pem", test-signs.
+    std::int32_t RemoteGenerateEXStep_1();
+    // RemoteGenerateEXStep_2: writes the backup text of the current key container to "backup.key".
+    std::int32_t RemoteGenerateEXStep_2();
+    // InternalRemoteGenerateStart_WithUtility: the subscriber name, then RemoteGenerateEXStep_3.
+    std::int32_t InternalRemoteGenerateStart_WithUtility(char* marker, const char* name, bool subjectFromParams);
+    // RemoteGenerateEXStep_3: checks that a new key container exists, requests a certificate for
+    // it into "Tmp_cert.pem", copies its key set to R and marks the marker "LAST STEP".
+    std::int32_t RemoteGenerateEXStep_3(char* marker, const std::string& name, bool subjectFromParams);
+    // RemoteGenerateEXStep_4: packs the new key set and puts the request transfer into marker.
+    std::int32_t RemoteGenerateEXStep_4(char* marker);
+    // InternalRemoteGenerateFinish: installs the certificate of the transfer with the new keys;
+    // all or nothing: a failure after the keys matched leaves the PSE with its old keys.
+    std::int32_t InternalRemoteGenerateFinish(const char* transfer);
+    // RemoteDirUsable: R is set and is a directory.
+    bool RemoteDirUsable() const;
+    // BackupTextBuffer: a zeroed buffer for a backup text (GetMaxCryptoParamValueLength bytes and a zero).
+    std::vector<char> BackupTextBuffer();
+    // HoldPSELock / ReleasePSELock: take the exclusive PSELock across calls (once) and give it back.
+    void HoldPSELock();
+    void ReleasePSELock();
+    // InstallRenewedKeys: under the exclusive PSELock, matches the certificate in R with the new
+    // keys, archives the old signature key, files the certificate and exchanges the key sets;
+    // all or nothing.
+    std::int32_t InstallRenewedKeys(const std::string& R, const std::string& P, const std::string& archive);
+    // MakePSERequest: the binding's MakeRequest with the fields of a subject.
+    static std::int32_t MakePSERequest(TMProDLL& api, const std::string& ownCertificate, const std::string& keyDir,
+                                       const TSubjectFields& fields, const std::string& requestFile,
+                                       const std::string& flag);
 
     // Set while this engine holds the PSELock exclusively between remote generation steps.
     bool HoldsPSELock = false;

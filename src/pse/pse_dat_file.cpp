@@ -1,0 +1,57 @@
+// TMProWinCryptoEngine: one key file packed into its ".dat" twin for one recipient, and
+// unpacked again. A ".dat" file is the key file's path, a zero byte, then the encrypted bytes.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/platform.h"
+#include "pse/mpro_win_engine.h"
+#include "pse/pse_key_set.h"
+#include "support/errors.h"
+#include "support/file_utils.h"
+
+namespace vorlan {
+
+std::string DatTwinName(const std::string& file) {
+    const auto separator = std::find_if(file.rbegin(), file.rend(), platform::IsPathSeparator);
+    const auto nameStart = static_cast<std::size_t>(file.rend() - separator);
+    const auto dot = file.find_last_of('.');
+    if (dot == std::string::npos || dot < nameStart) return file + ".dat";
+    return file.substr(0, dot) + ".dat";
+}
+
+std::int32_t TMProWinCryptoEngine::EncryptFileToDat(const std::string& file, const char* uid) {
+    if (uid == nullptr) return kBadArgument;
+    if (!platform::FileExists(file)) return kIOError;
+    const auto size = platform::FileSize(file);
+    if (!size || *size > kMaxKeyFileSize) return kIOError;
+    // Header, its zero, the file, and what encryption for one recipient may add.
+    const std::int32_t addition = std::max(GetMaxEncodeAddition(), 0);
+    const std::size_t headerSize = file.size() + 1;
+    std::vector<unsigned char> area(headerSize + static_cast<std::size_t>(*size) + static_cast<std::size_t>(addition));
+    std::int32_t length = static_cast<std::int32_t>(*size);
+    if (!ReadFileBuffer(file, area.data(), &length)) return kIOError;
+    const std::int32_t result = EncodeAfterHeader(file, area.data(), &length, uid);
+    if (result != kOk) return result;
+    // The toolkit promises at most `addition` bytes of growth; more means it wrote past the area.
+    if (length < 0 || static_cast<std::size_t>(length) > area.size())
+        throw EInOutError("Encryption of " + file + " outgrew its work area");
+    return WriteFileBuffer(DatTwinName(file), area.data(), length) ? kOk : kIOError;
+}
+
+std::int32_t TMProWinCryptoEngine::DecryptDatToFile(const std::string& datFile, const std::string& target) {
+    if (!platform::FileExists(datFile)) return kIOError;
+    std::vector<unsigned char> area(kMaxKeyFileSize);
+    std::int32_t length = kMaxKeyFileSize;
+    if (!ReadFileBuffer(datFile, area.data(), &length)) return kIOError;
+    // A file without the zero byte that ends its header is damaged, not encrypted data.
+    if (std::find(area.begin(), area.begin() + length, 0) == area.begin() + length) return kIOError;
+    unsigned char* data = nullptr;
+    std::int32_t dataSize = 0;
+    const std::int32_t result = DecodeAfterHeader(area.data(), length, &data, &dataSize);
+    if (result != kOk) return result;
+    if (dataSize < 0 || data + dataSize > area.data() + length) throw EInOutError("Decryption of " + datFile + " outgrew its data");
+    return WriteFileBuffer(target, data, dataSize, FileAccess::KeyMaterial) ? kOk : kIOError;
+}
+
+}  // namespace vorlan

@@ -1,0 +1,323 @@
+// Key renewal of a PSE through the exports, as a host runs it, with the real toolkit, the key
+// generation utility and a CA on the openssl command line, in GOST and RSA and in both step
+// families; its failures, the PSELock held between the start steps, and the finish under
+// injected faults, after which the old keys still work.
+#include <gtest/gtest.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <cstdio>
+#include <future>
+#include <sstream>
+#include <thread>
+#include <tuple>
+
+#include "platform/fault_injection.h"
+#include "binding/mpro_dll.h"
+#include "platform/platform.h"
+#include "pse/mpro_win_engine.h"
+#include "pse/pse_lock.h"
+#include "support/zel_root.h"
+#include "renewal_world.h"
+#include "support/thread_gate.h"
+
+namespace vorlan::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kData = "Payment order 7: 500.00 RUB";
+
+class RenewalTest : public ::testing::TestWithParam<Algorithm> {
+protected:
+    void SetUp() override {
+        install_ = Installation::Get(GetParam());
+        if (install_ == nullptr) GTEST_SKIP() << "the GOST engine is not installed";
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        world_ = std::make_unique<RenewalWorld>(*install_, std::string(test->name()).substr(0, 12) +
+                                                               (GetParam() == Algorithm::Gost ? "_g" : "_r"));
+        world_->Enroll("USER01", 11);
+        world_->Enroll("USER02", 12);
+    }
+    // SubjectField: one field of the subject of a certificate file.
+    std::string SubjectField(const std::string& certificate, int nid) const {
+        std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(platform::NativePath(certificate).c_str(), "r"), std::fclose);
+        if (!file) return "<no file>";
+        std::unique_ptr<X509, void (*)(X509*)> cert(PEM_read_X509(file.get(), nullptr, nullptr, nullptr), X509_free);
+        char text[256] = {};
+        if (cert) X509_NAME_get_text_by_NID(X509_get_subject_name(cert.get()), nid, text, sizeof text);
+        return text;
+    }
+    // Finish: FinishEx 0 -> 2, then 2 -> 1; the second call's result.
+    std::int32_t Finish(VORLAN_HANDLE h, const std::string& transfer) {
+        std::int32_t step = 0;
+        EXPECT_EQ(RemoteGenerateFinishEx(h, transfer.c_str(), &step), 0);
+        EXPECT_EQ(step, 2);
+        const std::int32_t code = RemoteGenerateFinishEx(h, transfer.c_str(), &step);
+        EXPECT_EQ(step, 1);
+        return code;
+    }
+    // OtherEngineEncrypts: USER02 encrypts for USER01 on another thread; false when it did not
+    // finish within a minute (the PSELock stayed held).
+    bool OtherEngineEncrypts() {
+        auto done = std::async(std::launch::async, [this] {
+            EnginePtr other = world_->Open("USER02");
+            std::string buffer = kData + std::string(static_cast<std::size_t>(GetMaxEncodeAddition(other.get())), '\0');
+            auto size = static_cast<std::int32_t>(kData.size());
+            return EncodeData(other.get(), reinterpret_cast<unsigned char*>(buffer.data()), &size, "USER01");
+        });
+        if (done.wait_for(std::chrono::minutes(1)) != std::future_status::ready) {
+            ADD_FAILURE() << "the PSELock was never released";
+            std::_Exit(1);  // the waiting thread cannot be joined
+        }
+        return done.get() == 0;
+    }
+    Installation* install_ = nullptr;
+    std::unique_ptr<RenewalWorld> world_;
+};
+
+TEST_P(RenewalTest, WholeRenewalInBothFamilies) {
+    struct Case {
+        int family;
+        const char* name;
+        const char* organisation;  // of the new certificate
+    };
+    // Family 0 keeps the subject of the certificate and stamps the name; family 10 takes the
+    // parameters' subject under the given name, which is the old UID: its certificate is replaced.
+    const Case cases[] = {{0, nullptr, "Test Bank"}, {10, "USER01", "Renewed Bank"}};
+    long serial = 100;
+    for (const auto& c : cases) {
+        SCOPED_TRACE("family " + std::to_string(c.family));
+        EnginePtr user = world_->Open("USER01");
+        ASSERT_EQ(SetCryptoParamValue(user.get(), 14, "Renewed Bank"), 0);
+        const auto pseBefore = world_->Tree("USER01\\DB");
+        const std::string oldSignature = world_->Sign(user.get(), kData);
+
+        const std::string request = world_->StartRenewal(user.get(), "USER01", c.family, c.name);
+        ASSERT_FALSE(request.empty());
+        EXPECT_EQ(world_->Tree("USER01\\DB"), pseBefore) << "the PSE is untouched until the finish";
+        const auto pending = world_->Tree("R_USER01");
+        for (const char* file : {"self.pem", "backup.key", "Tmp_cert.pem", "uz.dat", "num.dat", "DB/SIGN/sec_sgn.dat"})
+            EXPECT_EQ(pending.count(file), 1u) << file;
+        for (const char* plain : {"uz.db3", "num", "DB/SIGN/sec_sgn.key", "DB/CRYPT/ckd.key"})
+            EXPECT_EQ(pending.count(plain), 0u) << plain << " left plain in R";
+
+        const std::string answer = world_->Answer(request, "USER02", ++serial);
+        const std::int32_t code = Finish(user.get(), answer);
+        ASSERT_EQ(code, 0) << RenewalWorld::ErrorText(user.get(), code);
+
+        EXPECT_TRUE(world_->Tree("R_USER01").empty()) << "R is empty";
+        const auto pse = world_->Tree("USER01");
+        for (const char* old : {"gk.old", "uz.old", "num.old", "DB/CRYPT/ckd.old", "own.old"}) EXPECT_EQ(pse.count(old), 1u) << old;
+        const std::string archive = c.family == 0 ? "DB/SIGN/sec_sgn.001" : "DB/SIGN/sec_sgn.002";
+        ASSERT_EQ(pse.count(archive), 1u);
+        EXPECT_EQ(pse.at(archive), pseBefore.at("SIGN/sec_sgn.key")) << "the old signature key is archived";
+        EXPECT_NE(pse.at("DB/SIGN/sec_sgn.key"), pseBefore.at("SIGN/sec_sgn.key"));
+
+        const std::string uid = SubjectField(world_->Path("USER01\\own.pem"), NID_commonName);
+        if (c.name != nullptr) EXPECT_EQ(uid, c.name);
+        else EXPECT_EQ(uid.substr(0, 8), "USER01 (") << uid;
+        EXPECT_EQ(SubjectField(world_->Path("USER01\\own.pem"), NID_organizationName), c.organisation);
+        EXPECT_EQ(world_->Tree("USER01\\certs").count(uid + ".pem"), 1u) << "filed under the new UID";
+
+        // USER02 learns the new certificate from its transfer, then checks the new key's work.
+        {
+            EnginePtr other = world_->Open("USER02");
+            ASSERT_EQ(IncludePublicKeyTransfer(other.get(), answer.c_str()), 0);
+        }
+        EXPECT_EQ(world_->SignerFor("USER02", kData, world_->Sign(user.get(), kData)), uid);
+        EXPECT_NE(world_->SignerFor("USER02", kData, oldSignature), uid);
+        EnginePtr other = world_->Open("USER02");
+        std::string buffer = kData + std::string(static_cast<std::size_t>(GetMaxEncodeAddition(other.get())), '\0');
+        auto size = static_cast<std::int32_t>(kData.size());
+        ASSERT_EQ(EncodeData(other.get(), reinterpret_cast<unsigned char*>(buffer.data()), &size, uid.c_str()), 0);
+        char scratch[64];
+        ASSERT_EQ(DecodeData(user.get(), reinterpret_cast<unsigned char*>(buffer.data()), &size, scratch), 0);
+        EXPECT_EQ(buffer.substr(0, static_cast<std::size_t>(size)), kData);
+    }
+}
+
+TEST_P(RenewalTest, FailuresLeaveTheOldKeysWorking) {
+    EnginePtr user = world_->Open("USER01");
+    std::string marker(static_cast<std::size_t>(GetMaxPublicKeyTransferSize(user.get())) + 1, '\0');
+    std::int32_t step = 0, code = 0;
+    for (std::int32_t expected : {2, 3, 5}) ASSERT_EQ(RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step), 0) << expected;
+    // Without the utility the backup directory holds the same container.
+    EXPECT_EQ(RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step), -118);
+    EXPECT_EQ(step, 2);
+    EXPECT_TRUE(OtherEngineEncrypts()) << "the lock is released with the failure";
+
+    // A certificate for other keys than the new ones: -119, and only the plain key set goes.
+    const std::string request = world_->StartRenewal(user.get(), "USER01", 0, nullptr);
+    ASSERT_FALSE(request.empty());
+    const auto pseBefore = world_->Tree("USER01");
+    const std::string foreign = world_->TransferOf(world_->Issue(world_->Path("USER01\\req.pem"), 77), "USER02");
+    code = Finish(user.get(), foreign);
+    EXPECT_EQ(code, -119) << RenewalWorld::ErrorText(user.get(), code);
+    const auto pending = world_->Tree("R_USER01");
+    EXPECT_EQ(pending.count("DB/SIGN/sec_sgn.key") + pending.count("uz.db3") + pending.count("num"), 0u);
+    EXPECT_EQ(pending.count("DB/SIGN/sec_sgn.dat") + pending.count("uz.dat") + pending.count("num.dat"), 3u);
+    EXPECT_EQ(world_->Tree("USER01"), pseBefore);
+    EXPECT_EQ(world_->SignerFor("USER02", kData, world_->Sign(user.get(), kData)), "USER01");
+
+    // A certified name that would leave the certificate directory: -110, and the keys matched
+    // by then go back.
+    const std::string evil = world_->StartRenewal(user.get(), "USER01", 0, "..\\evil");
+    ASSERT_FALSE(evil.empty());
+    code = Finish(user.get(), world_->Answer(evil, "USER02", 78));
+    EXPECT_EQ(code, -110) << RenewalWorld::ErrorText(user.get(), code);
+    EXPECT_EQ(world_->Tree("USER01"), pseBefore);
+    EXPECT_FALSE(platform::FileExists(world_->Path("evil.pem")));
+    EXPECT_EQ(world_->SignerFor("USER02", kData, world_->Sign(user.get(), kData)), "USER01");
+
+    // A host that gives up halfway frees the lock when it releases the engine.
+    step = 0;
+    for (std::int32_t expected : {2, 3}) ASSERT_EQ(RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step), 0) << expected;
+    user.reset();
+    EXPECT_TRUE(OtherEngineEncrypts());
+}
+
+// While one engine holds the PSELock between StartEx calls, other engines' work on other
+// threads waits and then succeeds: an operation begun under the lock never ends before the
+// release, and none fails.
+TEST_P(RenewalTest, OtherEnginesWaitWhileTheRenewalHoldsTheLock) {
+    EnginePtr user = world_->Open("USER01");
+    std::string marker(static_cast<std::size_t>(GetMaxPublicKeyTransferSize(user.get())) + 1, '\0');
+    std::int32_t step = 0;
+    ASSERT_EQ(RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step), 0);
+    ASSERT_EQ(RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step), 0);  // the lock is taken
+
+    const std::string signature = world_->Sign(world_->Open("USER02").get(), kData);
+    std::atomic<bool> held{true}, stop{false};
+    std::atomic<int> endedUnderLock{0}, failures{0}, operations{0};
+    ThreadGate started(3);
+    auto worker = [&](int kind) {
+        EnginePtr engine = world_->Open("USER02");
+        started.CountDown();  // the first operation begins under the lock
+        while (!stop) {
+            std::string buffer = kData + std::string(static_cast<std::size_t>(GetMaxSignatureLength(engine.get())) + 4096, '\0');
+            auto size = static_cast<std::int32_t>(kData.size());
+            auto* bytes = reinterpret_cast<unsigned char*>(buffer.data());
+            std::int32_t length = static_cast<std::int32_t>(buffer.size()) - size, code = 0;
+            char uid[64] = {};
+            if (kind == 0) code = EncodeData(engine.get(), bytes, &size, "USER01");
+            if (kind == 1) code = SignData(engine.get(), bytes, size, bytes + size, &length, nullptr);
+            if (kind == 2)
+                code = VerifyData(engine.get(), bytes, size, reinterpret_cast<const unsigned char*>(signature.data()),
+                                  static_cast<std::int32_t>(signature.size()), uid);
+            if (held) ++endedUnderLock;
+            if (code != 0) ++failures;
+            ++operations;
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int kind = 0; kind < 3; ++kind) workers.emplace_back(worker, kind);
+    started.Wait();
+    EXPECT_EQ(RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step), 0);
+    EXPECT_TRUE(world_->Keygen("B_USER01"));
+    EXPECT_EQ(RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step), 0);
+    held = false;
+    EXPECT_EQ(RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step), 0);  // "LAST STEP": released
+    EXPECT_EQ(step, 1);
+    while (operations < 9) std::this_thread::yield();
+    stop = true;
+    for (auto& thread : workers) thread.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(endedUnderLock, 0);
+}
+
+// The library's core linked into this test, beside the library itself: fault plans reach
+// only the platform layer of the same copy, so the finish under faults runs on an engine of
+// this copy; its process-wide modules are set up here as the library's load does.
+class CoreModules : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ZELRootModuleLoad();
+        BindingModuleLoad();
+        PSEModuleLoad();
+    }
+    void TearDown() override {
+        PSEModuleUnload();
+        BindingModuleUnload();
+    }
+};
+const auto* const kCoreModules = ::testing::AddGlobalTestEnvironment(std::make_unique<CoreModules>().release());
+
+// The finish under a fault at every changing call along it: afterwards the PSE and the
+// certificate directory hold their old state (and the old keys sign) or the new one, and a
+// finish that failed can be repeated. In GOST the new UID is stamped; in RSA it is the old
+// one, whose filed certificate is replaced.
+TEST_P(RenewalTest, FinishIsAllOrNothingUnderFaults) {
+    EnginePtr user = world_->Open("USER01");
+    const bool gost = GetParam() == Algorithm::Gost;
+    const std::string answer =
+        world_->Answer(world_->StartRenewal(user.get(), "USER01", gost ? 0 : 10, gost ? nullptr : "USER01"), "USER02", 200);
+    ASSERT_FALSE(answer.empty());
+    TMProWinCryptoEngine finisher;
+    for (const auto& [index, value] : world_->Params("USER01")) ASSERT_EQ(finisher.SetCryptoParamValue(index, value.c_str()), 0);
+    finisher.SetRemoteGeneratePath(world_->Path("R_USER01").c_str());
+    const auto finish = [&] {
+        std::int32_t step = 2;
+        return finisher.RemoteGenerateFinishEx(answer.c_str(), &step);
+    };
+
+    const auto saved = [&](const std::string& dir) { return world_->Native("saved_" + dir); };
+    for (const char* dir : {"USER01", "R_USER01"}) fs::copy(world_->Native(dir), saved(dir), fs::copy_options::recursive);
+    const auto before = world_->Tree("USER01");
+    const auto restore = [&] {
+        for (const char* dir : {"USER01", "R_USER01"}) {
+            fs::remove_all(world_->Native(dir));
+            fs::copy(saved(dir), world_->Native(dir), fs::copy_options::recursive);
+        }
+    };
+    std::uint32_t total = 0;
+    {
+        platform::ScopedFaultPlan count({});
+        ASSERT_EQ(finish(), 0);
+        total = count.Calls();
+    }
+    ASSERT_GT(total, 10u);
+    std::ostringstream table;
+    table << (GetParam() == Algorithm::Gost ? "GOST" : "RSA") << ": k | failed call | result | PSE and certificates | old keys sign\n";
+    for (std::uint32_t k = 1; k <= total; ++k) {
+        SCOPED_TRACE("fault at call " + std::to_string(k));
+        restore();
+        std::string failed;
+        std::int32_t code = 0;
+        {
+            platform::ScopedFaultPlan plan({.failCall = k, .observe = [&](const platform::DiskCall& call) {
+                                                static const char* kinds[] = {"write", "rename", "copy", "delete", "mkdir"};
+                                                if (call.fails)
+                                                    failed = std::string(kinds[static_cast<int>(call.change)]) + " " +
+                                                             call.path.substr(world_->Path("").size());
+                                            }});
+            code = finish();
+        }
+        const auto after = world_->Tree("USER01");
+        const std::string signer = world_->SignerFor("USER02", kData, world_->Sign(user.get(), kData));
+        table << k << " | " << failed << " | " << code << " | " << (after == before ? "old" : "renewed") << " | "
+              << (signer == "USER01" && after == before ? "yes" : "no, the new ones sign (" + signer + ")") << "\n";
+        if (code == 0) {
+            EXPECT_NE(after, before) << "a finish that reports success has renewed the keys";
+            continue;
+        }
+        EXPECT_EQ(after, before) << "a failed finish leaves the PSE and the certificates as they were";
+        EXPECT_EQ(signer, "USER01");
+        const auto pending = world_->Tree("R_USER01");
+        EXPECT_EQ(pending.count("uz.dat") + pending.count("DB/SIGN/sec_sgn.dat") + pending.count("self.pem"), 3u);
+        EXPECT_EQ(pending.count("uz.db3") + pending.count("DB/SIGN/sec_sgn.key"), 0u);
+        code = finish();
+        EXPECT_EQ(code, 0) << "the finish is repeated";
+        EXPECT_NE(world_->Tree("USER01"), before);
+    }
+    std::printf("%s", table.str().c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Algorithms, RenewalTest, ::testing::Values(Algorithm::Gost, Algorithm::Rsa),
+                         [](const auto& info) { return info.param == Algorithm::Gost ? "Gost" : "Rsa"; });
+
+}  // namespace
+}  // namespace vorlan::test
