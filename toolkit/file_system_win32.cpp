@@ -61,6 +61,8 @@ struct OwnerOnlyAttributes {
     SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), &descriptor, FALSE};
     bool ok = false;
 
+    OwnerOnlyAttributes(const OwnerOnlyAttributes&) = delete;  // points into itself
+    OwnerOnlyAttributes& operator=(const OwnerOnlyAttributes&) = delete;
     OwnerOnlyAttributes() {
         if (user.empty()) return;
         PSID sid = SidOf(user);
@@ -96,9 +98,9 @@ std::optional<FileStatus> Status(const std::string& path) {
 }
 
 bool WriteNewFile(const std::string& path, const std::string& bytes, bool ownerOnly) {
-    OwnerOnlyAttributes secured;
-    if (ownerOnly && !secured.ok) return false;
-    Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, ownerOnly ? &secured.attributes : nullptr, CREATE_NEW,
+    std::optional<OwnerOnlyAttributes> secured;
+    if (ownerOnly && !secured.emplace().ok) return false;
+    Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, ownerOnly ? &secured->attributes : nullptr, CREATE_NEW,
                             ownerOnly ? FILE_ATTRIBUTE_NOT_CONTENT_INDEXED : FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) return false;
     std::size_t done = 0;
@@ -141,7 +143,7 @@ bool IsOwnerOnly(const std::string& path) {
 // closed: such a rename is tried again for up to half a second.
 bool RenameReplacing(const std::string& from, const std::string& to) {
     for (int attempt = 0;; ++attempt) {
-        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
         const DWORD error = GetLastError();
         if (attempt == 50 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) return false;
         Sleep(10);
