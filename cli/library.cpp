@@ -4,6 +4,14 @@
 
 namespace vorlan::cli {
 
+const char* LibraryFileName() {
+#if defined(_WIN32)
+    return "vorlan13.dll";
+#else
+    return "libvorlan13.so";
+#endif
+}
+
 Library::Library(const std::string& path) : module_(platform::LoadModule(path)) {
     if (!module_) return;
     for (const probe::ExportRow& row : probe::kExports) addresses_.push_back(platform::ModuleSymbol(module_, row.name));

@@ -9,6 +9,9 @@
 
 namespace vorlan::cli {
 
+// LibraryFileName: the library's file name on this platform ("vorlan13.dll", "libvorlan13.so").
+const char* LibraryFileName();
+
 class Library {
 public:
     // Library: loads the library file at path; Loaded() tells whether that worked.

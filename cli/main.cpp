@@ -34,8 +34,8 @@ int main(int argc, char** argv) {
     if (!options) return Usage(problem);
 
     std::string directory = options->libraryDirectory.empty() ? HostDirectory() : options->libraryDirectory;
-    if (!directory.empty() && directory.back() != '/') directory += '/';
-    const std::string path = directory + "libvorlan13.so";
+    if (!directory.empty() && !vorlan::platform::IsPathSeparator(directory.back())) directory += '/';
+    const std::string path = directory + vorlan::cli::LibraryFileName();
     vorlan::cli::Library library(path);
     if (!library.Loaded()) {
         std::fprintf(stderr, "vorlan: cannot load %s\n", path.c_str());

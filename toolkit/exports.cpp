@@ -21,8 +21,10 @@ MPRO_REQUIRED_FUNCTIONS(MPRO_DECLARE_FN)
 MPRO_OPTIONAL_FUNCTIONS(MPRO_DECLARE_FN)
 }  // namespace mpro
 
-// Above 1.0.0.0: the plug-in is reentrant.
+// Above 1.0.0.0: the plug-in is reentrant (on Windows the version resource says so).
+#if !defined(_WIN32)
 extern "C" __attribute__((visibility("default"))) const char* const VorlanFileVersion = "1.1.0.0";
+#endif
 
 namespace {
 

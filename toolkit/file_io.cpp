@@ -1,9 +1,5 @@
 #include "file_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -11,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
+
+#include "file_system.h"
 
 namespace fs = std::filesystem;
 
@@ -29,16 +27,13 @@ std::string Slashes(std::string p) {
     return p;
 }
 
-bool Exists(const std::string& p) {
-    struct stat st;
-    return ::stat(p.c_str(), &st) == 0;
-}
+bool Exists(const std::string& p) { return os::Status(p).has_value(); }
 
 }  // namespace
 
 std::string ResolvePath(const std::string& path) {
     std::string p = Slashes(path);
-    if (p.empty() || Exists(p)) return p;
+    if (p.empty() || os::kNamesIgnoreCase || Exists(p)) return p;
     std::string out;
     std::size_t pos = 0;
     if (p[0] == '/') {
@@ -80,23 +75,19 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
 }
 
 std::optional<FileStamp> StampOf(const std::string& resolved) {
-    struct stat st;
-    if (::stat(resolved.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    FileStamp s;
-    s.size = static_cast<std::uint64_t>(st.st_size);
-    s.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    s.inode = static_cast<std::uint64_t>(st.st_ino);
-    return s;
+    auto st = os::Status(resolved);
+    if (!st || !st->isFile) return std::nullopt;
+    return FileStamp{st->size, st->mtimeNs, st->identity};
 }
 
 bool IsFile(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    auto st = os::Status(path);
+    return st && st->isFile;
 }
 
 bool IsDirectory(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    auto st = os::Status(path);
+    return st && st->isDirectory;
 }
 
 std::optional<std::string> ReadFile(const std::string& path, std::size_t limit) {
@@ -113,57 +104,37 @@ std::optional<std::string> ReadFile(const std::string& path, std::size_t limit) 
 
 namespace {
 
-// WriteWithMode: WriteFileAtomic with the new file's permission bits given.
-bool WriteWithMode(const std::string& path, const std::string& bytes, mode_t mode) {
+// WriteWithBits: WriteFileAtomic with the new file's permission bits given.
+bool WriteWithBits(const std::string& path, const std::string& bytes, std::uint32_t bits) {
     static std::atomic<unsigned> counter{0};
-    std::error_code ec;
-    fs::path target(path);
-    if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
-    std::string tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0) return false;
-    // Exactly these bits, whatever the umask.
-    bool ok = ::fchmod(fd, mode) == 0;
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+    std::size_t cut = path.find_last_of("/\\");
+    if (cut != std::string::npos && cut > 0) os::CreateDirectories(path.substr(0, cut));
+    std::string tmp = path + ".tmp" + std::to_string(os::ProcessId()) + "_" + std::to_string(counter++);
+    if (!os::WriteNewFile(tmp, bytes, bits)) return false;
+    if (os::RenameReplacing(tmp, path)) return true;
+    os::RemoveFile(tmp);
+    return false;
 }
 
 }  // namespace
 
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, bool ownerOnly) {
-    struct stat st;
     // A file that is rewritten keeps its permission bits; key material is the owner's alone.
-    const mode_t mode = ownerOnly ? 0600 : ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0644;
-    return WriteWithMode(path, bytes, mode);
+    return WriteWithBits(path, bytes, ownerOnly ? 0600 : os::PermissionBits(path).value_or(0644));
 }
 
 bool CopyFileWhole(const std::string& from, const std::string& to) {
-    struct stat st;
-    if (::stat(from.c_str(), &st) != 0) return false;
     auto data = ReadFile(from);
     if (!data) return false;
-    return WriteWithMode(to, *data, st.st_mode & 0777);
+    auto bits = os::PermissionBits(from);
+    return bits && WriteWithBits(to, *data, *bits);
 }
 
-bool RenameFile(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
+bool RenameFile(const std::string& from, const std::string& to) { return os::RenameReplacing(from, to); }
 
 std::vector<std::string> ListFiles(const std::string& dir) {
     std::vector<std::string> out;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_regular_file(ec)) out.push_back(it->path().string());
-    }
+    for (const std::string& name : os::FileNames(dir)) out.push_back(JoinPath(dir, name));
     std::sort(out.begin(), out.end());
     return out;
 }

@@ -1,5 +1,6 @@
 // Loads Debian's GOST engine through the ENGINE interface (deprecated in OpenSSL 3
 // but the only way to this engine); built with deprecation warnings silenced.
+#include <openssl/crypto.h>
 #include <openssl/engine.h>
 #include <openssl/err.h>
 
@@ -10,6 +11,12 @@
 #include "crypto_shutdown.h"
 #include "errors.h"
 
+#if defined(VORLAN_GOST_BUILT_IN)
+extern "C" {
+#include <gost-engine.h>  // the engine linked in statically: it registers itself by id
+}
+#endif
+
 namespace vtk {
 
 namespace {
@@ -18,6 +25,12 @@ bool g_gost = false;
 std::string g_message;
 
 void LoadGost() {
+#if defined(VORLAN_GOST_BUILT_IN)
+    // OpenSSL linked in: no configuration file is read. Its compiled-in directory names a
+    // path of the build machine, which on Windows any user may be able to create.
+    OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CONFIG, nullptr);
+    ENGINE_load_gost();
+#endif
     ENGINE* e = ENGINE_by_id("gost");
     if (e == nullptr) {
         g_message = "GOST engine not found: " + OpenSslErrors();

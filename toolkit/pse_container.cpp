@@ -1,5 +1,6 @@
 #include "pse_container.h"
 
+#include <openssl/crypto.h>
 #include <openssl/rand.h>
 #include <openssl/sha.h>
 
@@ -72,7 +73,7 @@ std::string CreateContainer(const std::string& dir, KeyKind kind, int rsaBits) {
 
     std::time_t now = std::time(nullptr);
     std::tm tm{};
-    gmtime_r(&now, &tm);
+    OPENSSL_gmtime(&now, &tm);
     char created[32];
     std::strftime(created, sizeof created, "%d.%m.%Y %H:%M:%S", &tm);
     std::ostringstream record;

@@ -45,11 +45,17 @@ std::string RequestPem(EVP_PKEY* key, const NameFields& fields, const EVP_MD* md
     return BioText(bio.get());
 }
 
-// LocalPath: a path argument resolved on disk; drive-letter paths have no meaning here.
+#if defined(_WIN32)
+constexpr bool kDrivePaths = true;
+#else
+constexpr bool kDrivePaths = false;  // "C:\..." names nothing here
+#endif
+
+// LocalPath: a path argument resolved on disk.
 std::string LocalPath(const char* path, const char* what) {
     if (path == nullptr || *path == '\0') Fail(kErrArgument, std::string("No ") + what + " given");
     std::string p(path);
-    if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':')
+    if (!kDrivePaths && p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':')
         Fail(kErrArgument, std::string(what) + " \"" + p + "\" is a drive path");
     return ResolvePath(ExpandRoot(p));
 }

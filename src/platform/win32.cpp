@@ -59,7 +59,14 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
     if (FaultInjected(DiskChange::Rename, from, to)) return false;
     const DWORD attributes = ::GetFileAttributesA(from.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // A target that a reader holds open cannot be replaced until it is closed: such a
+    // rename is tried again for up to half a second.
+    for (int attempt = 0;; ++attempt) {
+        if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        const DWORD error = ::GetLastError();
+        if (attempt == 50 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) return false;
+        ::Sleep(10);
+    }
 }
 
 std::optional<std::int64_t> FileSize(const std::string& path) {

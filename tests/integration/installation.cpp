@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 
 #include "platform/platform.h"
@@ -11,11 +12,22 @@ namespace vorlan::test {
 
 namespace {
 
-// The process-wide root: one per process, as the library allows.
+// The process-wide root: one per process, as the library allows. VORLAN_E2E_ROOT names it
+// for a run whose installations a peer reads afterwards (then it is kept).
+const std::optional<std::string> kGivenRoot = platform::GetEnv("VORLAN_E2E_ROOT");
+
 const std::string& ProcessRoot() {
     static const std::string root =
-        platform::TempDirectory() + "vorlan_e2e_" + std::to_string(std::random_device{}()) + "\\";
+        kGivenRoot && !kGivenRoot->empty()
+            ? IncludeBackslash(*kGivenRoot)
+            : platform::TempDirectory() + "vorlan_e2e_" + std::to_string(std::random_device{}()) + "\\";
     return root;
+}
+
+// PeerRoot: VORLAN_E2E_PEER, the root of another run whose test PKI this run shares ("" when unset).
+std::string PeerRoot() {
+    const std::string peer = platform::GetEnv("VORLAN_E2E_PEER").value_or("");
+    return peer.empty() ? peer : IncludeBackslash(peer);
 }
 
 std::map<Algorithm, std::unique_ptr<Installation>>& Made() {
@@ -29,7 +41,7 @@ class InstallationsEnvironment : public ::testing::Environment {
 public:
     void TearDown() override {
         Made().clear();
-        DeleteDirectory(ProcessRoot(), true);
+        if (!kGivenRoot || kGivenRoot->empty()) DeleteDirectory(ProcessRoot(), true);
     }
 };
 
@@ -48,7 +60,7 @@ Installation* Installation::Get(Algorithm algorithm) {
 
 Installation::Installation(Algorithm algorithm)
     : algorithm_(algorithm),
-      dir_(ProcessRoot() + (algorithm == Algorithm::Gost ? "gost\\" : "rsa\\")),
+      dir_(ProcessRoot() + SubdirectoryOf(algorithm)),
       pki_(algorithm) {}
 
 std::vector<std::pair<int, std::string>> Installation::Params(const std::string& user, const char* lifetime) const {
@@ -60,6 +72,13 @@ std::vector<std::pair<int, std::string>> Installation::Params(const std::string&
 }
 
 const std::string& Installation::Root() { return ProcessRoot(); }
+
+std::string Installation::SubdirectoryOf(Algorithm algorithm) { return algorithm == Algorithm::Gost ? "gost\\" : "rsa\\"; }
+
+std::string Installation::PeerPath(const std::string& relative) const {
+    const std::string peer = PeerRoot();
+    return peer.empty() ? peer : peer + SubdirectoryOf(algorithm_) + relative;
+}
 
 EnginePtr Installation::Open(const std::string& user, const char* lifetime) const {
     return OpenWith(Params(user, lifetime));
@@ -106,11 +125,22 @@ std::string InstallationTest::ErrorText(VORLAN_HANDLE h, std::int32_t code) {
     return text;
 }
 
+// The CA, the users' keys and certificates and the CRL come from the test PKI, or as files
+// from the peer's installation of the same algorithm when there is a peer.
 void Installation::Build() {
     for (const char* sub : {"certs", "CA", "staging", "USER01", "USER02", "USER03", "REVOKED", "EXPIRED"})
         ASSERT_TRUE(CreateDirectoryPath(Path(sub))) << sub;
-    pki_.WriteCA(Native("CA\\ca.pem"));
-    pki_.WriteCAKey(Native("ca.key"));  // for certificates issued by the openssl command line
+    const bool shared = !PeerPath("").empty();
+    auto take = [&](const std::string& from, const std::string& to) {
+        ASSERT_TRUE(CopyFileWhole(PeerPath(from), Path(to))) << PeerPath(from);
+    };
+    if (shared) {
+        take("CA\\ca.pem", "CA\\ca.pem");
+        take("ca.key", "ca.key");
+    } else {
+        pki_.WriteCA(Native("CA\\ca.pem"));
+        pki_.WriteCAKey(Native("ca.key"));  // for certificates issued by the openssl command line
+    }
     struct User {
         const char* cn;
         long serial, from, to;
@@ -118,8 +148,13 @@ void Installation::Build() {
     for (const User& u : {User{"USER01", 101, -1, 365}, User{"USER02", 102, -1, 365}, User{"USER03", 103, -1, 365},
                           User{"REVOKED", 104, -1, 365}, User{"EXPIRED", 105, -30, -1}}) {
         const std::string dir = Path(std::string(u.cn) + "\\");
-        pki_.IssueUser(u.cn, u.serial, platform::NativePath(dir + "key.pem"), platform::NativePath(dir + "own.pem"),
-                       u.from, u.to);
+        if (shared) {
+            take(std::string(u.cn) + "\\key.pem", std::string(u.cn) + "\\key.pem");
+            take(std::string(u.cn) + "\\own.pem", std::string(u.cn) + "\\own.pem");
+        } else {
+            pki_.IssueUser(u.cn, u.serial, platform::NativePath(dir + "key.pem"), platform::NativePath(dir + "own.pem"),
+                           u.from, u.to);
+        }
         // Correspondents' certificates enter the certificate directory through the library.
         // Each under a name of its own: the toolkit reads a file's subject on a context cached
         // for that path, which a same-millisecond reuse of the name would find stale.
@@ -127,7 +162,10 @@ void Installation::Build() {
         ASSERT_TRUE(CopyFileWhole(dir + "own.pem", staged));
         EXPECT_EQ(IncludePublicKey(Open("USER01").get(), staged.c_str()), 0) << u.cn;
     }
-    pki_.WriteCRL(Native("staging\\new.crl"), {104});
+    if (shared)
+        take("CRL\\crl1.pem", "staging\\new.crl");  // where the peer's library installed it
+    else
+        pki_.WriteCRL(Native("staging\\new.crl"), {104});
     EXPECT_EQ(IncludeCRL(Open("USER01").get(), Path("staging\\new.crl").c_str()), 0);
 }
 

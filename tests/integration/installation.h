@@ -1,6 +1,8 @@
 // An installation made at test time for one algorithm: a CA, users USER01..USER03 plus a
 // revoked and an expired one, their certificates filed and the CRL installed through the
-// library's own exports; engines opened per user. The CA's key lies in ca.key.
+// library's own exports; engines opened per user. The CA's key lies in ca.key. VORLAN_E2E_ROOT
+// sets (and keeps) the root; VORLAN_E2E_PEER names another run's root whose test PKI files are
+// used instead of new ones, so that two builds (Linux, Windows) share one PKI.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -43,11 +45,14 @@ public:
     std::string StageRequest(const std::string& cn, long serial) const;
     // Native: a path inside this installation as the operating system spells it (for OpenSSL).
     std::string Native(const std::string& relative) const;
+    // PeerPath: the same path in the peer's installation ("" when there is no peer).
+    std::string PeerPath(const std::string& relative) const;
     Algorithm algorithm() const { return algorithm_; }
     const TestPKI& pki() const { return pki_; }
 
 private:
     explicit Installation(Algorithm algorithm);
+    static std::string SubdirectoryOf(Algorithm algorithm);
     void Build();
     Algorithm algorithm_;
     std::string dir_;  // ends in a backslash

@@ -8,6 +8,11 @@
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
+#if defined(VORLAN_GOST_BUILT_IN)
+extern "C" {
+#include <gost-engine.h>  // linked in statically: registers itself by id
+}
+#endif
 
 #include <memory>
 #include <mutex>
@@ -75,6 +80,10 @@ inline bool LoadGost() {
     static std::once_flag once;
     static bool loaded = false;
     std::call_once(once, [] {
+#if defined(VORLAN_GOST_BUILT_IN)
+        OPENSSL_init_crypto(OPENSSL_INIT_NO_LOAD_CONFIG, nullptr);  // as the toolkit does
+        ENGINE_load_gost();
+#endif
         ENGINE* e = ENGINE_by_id("gost");
         if (e == nullptr) return;
         loaded = ENGINE_init(e) == 1 && ENGINE_set_default(e, ENGINE_METHOD_ALL) == 1;
@@ -122,7 +131,7 @@ inline CertPtr MakeCert(const std::string& cn, long serial, EVP_PKEY* key, X509*
 
 }  // namespace pki_detail
 
-inline bool TestPKI::Available(Algorithm algorithm) { return algorithm == Algorithm::Rsa || pki_detail::LoadGost(); }
+inline bool TestPKI::Available(Algorithm algorithm) { return pki_detail::LoadGost() || algorithm == Algorithm::Rsa; }
 
 inline TestPKI::TestPKI(Algorithm algorithm) : algorithm_(algorithm) {
     pki_detail::Check(Available(algorithm), "GOST engine missing");
