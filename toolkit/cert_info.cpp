@@ -93,9 +93,11 @@ SharedCert CertFromBytes(const unsigned char* data, std::int32_t length) {
 // DumpText: OpenSSL's certificate print with the markers that readers of dumps look for: the
 // serial number always on the line after "Serial Number:" (upper-case hex, as in the
 // information record), name fields separated by ", ", and a GOST key after "R3410 Public Key:".
+// A control byte inside a name value is printed as "\" and two hex digits, so no value can
+// end its line (the form the library's reports use too).
 std::string DumpText(X509* cert) {
     BioPtr bio(BIO_new(BIO_s_mem()));
-    const unsigned long nameFlags = XN_FLAG_SEP_CPLUS_SPC | ASN1_STRFLGS_UTF8_CONVERT;
+    const unsigned long nameFlags = XN_FLAG_SEP_CPLUS_SPC | ASN1_STRFLGS_UTF8_CONVERT | ASN1_STRFLGS_ESC_CTRL;
     if (!bio || X509_print_ex(bio.get(), cert, nameFlags, X509_FLAG_NO_SERIAL) != 1)
         Fail(kErrCertificateFormat, "Certificate cannot be printed");
     std::string text = BioText(bio.get());

@@ -1,9 +1,11 @@
 // The certificates a context knows: its own, loaded ones and the certificate
-// directory; and the issuer of a CRL file that may be installed.
+// directory; whether a CA certificate file may be installed; and the issuer of a CRL file
+// that may be installed.
 #include <openssl/pem.h>
 
 #include <cstring>
 
+#include "ca_trust.h"
 #include "crl_trust.h"
 #include "errors.h"
 #include "file_io.h"
@@ -47,13 +49,29 @@ void LoadCertificate(Context& ctx, const unsigned char* data, std::int32_t lengt
     ctx.AddCertificate(cert);
 }
 
-void IncludeCertificateFile(Context& ctx, const char* file) {
+namespace {
+
+// CertificateFile: the certificate of a file named by the caller, and its resolved path.
+SharedCert CertificateFile(const char* file, std::string& path) {
     if (file == nullptr || *file == '\0') Fail(kErrArgument, "No file given");
-    std::string path = ResolvePath(ExpandRoot(file));
+    path = ResolvePath(ExpandRoot(file));
     if (!IsFile(path)) Fail(kErrFile, "Certificate file " + path + " not found");
     SharedCert cert = CachedCertificate(path);
     if (!cert) Fail(kErrCertificateFormat, path + " is not a certificate");
-    ctx.AddCertificate(cert);
+    return cert;
+}
+
+}  // namespace
+
+void IncludeCertificateFile(Context& ctx, const char* file) {
+    std::string path;
+    ctx.AddCertificate(CertificateFile(file, path));
+}
+
+void AcceptCACertificateFile(Context& ctx, const char* file) {
+    std::string path;
+    SharedCert cert = CertificateFile(file, path);
+    CheckCaInstallable(ctx, cert.get(), path);
 }
 
 void GetCRLIssuerName(Context& ctx, const char* file, char* output) {

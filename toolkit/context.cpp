@@ -8,6 +8,7 @@
 #include <shared_mutex>
 #include <unordered_map>
 
+#include "ca_trust.h"
 #include "crypto_shutdown.h"
 #include "errors.h"
 #include "file_io.h"
@@ -247,16 +248,12 @@ SharedStore Context::TrustStore(bool checkTime) {
 SharedStore Context::BuildStore(bool checkTime) const {
     SharedStore store(X509_STORE_new(), X509_STORE_free);
     if (!store) Fail(kErrInternal, "Out of memory");
-    auto addCert = [&](const std::string& file) {
-        if (auto c = CachedCertificate(file)) X509_STORE_add_cert(store.get(), c.get());
-    };
     auto addCrl = [&](const std::string& file) {
         if (auto c = CachedCrl(file)) X509_STORE_add_crl(store.get(), c.get());
     };
-    std::string caDir = CaDir();
-    if (!caDir.empty())
-        for (const auto& f : ListFiles(caDir)) addCert(f);
-    if (std::string f = PathParam(kCaCertificateFile); !f.empty()) addCert(f);
+    // The installed CA certificates, as every check of this toolkit counts them (a copy
+    // staged beside a store change is not one before it is put in place).
+    for (const SharedCert& ca : InstalledCaCertificates(*this)) X509_STORE_add_cert(store.get(), ca.get());
     std::string crlDir = CrlDir();
     if (!crlDir.empty())
         for (const auto& f : ListFiles(crlDir)) addCrl(f);

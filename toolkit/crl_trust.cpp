@@ -2,10 +2,9 @@
 
 #include <openssl/err.h>
 
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
+#include "ca_trust.h"
 #include "errors.h"
 #include "file_io.h"
 #include "params.h"
@@ -33,9 +32,8 @@ bool MayIssueCrls(X509* ca) {
 bool SignedByInstalledCa(Context& ctx, X509_CRL* crl) {
     const X509_NAME* issuer = X509_CRL_get_issuer(crl);
     bool verified = false;
-    for (const auto& file : Installed(ctx.CaDir(), ctx.PathParam(kCaCertificateFile))) {
-        SharedCert ca = CachedCertificate(file);
-        if (!ca || X509_NAME_cmp(X509_get_subject_name(ca.get()), issuer) != 0 || !MayIssueCrls(ca.get())) continue;
+    for (const SharedCert& ca : InstalledCaCertificates(ctx)) {
+        if (X509_NAME_cmp(X509_get_subject_name(ca.get()), issuer) != 0 || !MayIssueCrls(ca.get())) continue;
         EVP_PKEY* key = X509_get0_pubkey(ca.get());
         if (key != nullptr && X509_CRL_verify(crl, key) == 1) {
             verified = true;
@@ -56,11 +54,6 @@ bool Older(X509_CRL* a, X509_CRL* b) {
     ERR_clear_error();  // a list without a number leaves a note in the queue
     if (na && nb) return ASN1_INTEGER_cmp(na.get(), nb.get()) < 0;
     return ASN1_TIME_compare(X509_CRL_get0_lastUpdate(a), X509_CRL_get0_lastUpdate(b)) < 0;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec);
 }
 
 }  // namespace

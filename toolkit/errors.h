@@ -42,6 +42,9 @@ enum Code : std::int32_t {
     // Installing revocation lists.
     kErrCrlUntrusted = -1040,
     kErrCrlOutdated = -1041,
+    // Accepting CA certificates.
+    kErrNotCaCertificate = -1050,
+    kErrCaUntrusted = -1051,
 };
 
 // ErrorText: the fixed text of a toolkit code, or nullptr for an unknown code.

@@ -177,10 +177,13 @@ MPRO_EXPORT int32_t MPRO_CALL GenerateNewSEK(mpro::Context ctx, char* buffer) {
     return OnContext(ctx, [&](Context& c) { vtk::GenerateKeyAndRequest(c, buffer); });
 }
 
+// IncludePublicKey: the toolkit's word on a CA certificate file that is to join the
+// installation's CA certificates (0: it may); the library files it only then.
 MPRO_EXPORT int32_t MPRO_CALL IncludePublicKey(mpro::Context ctx, const char* file) {
-    return OnContext(ctx, [&](Context& c) { vtk::IncludeCertificateFile(c, file); });
+    return OnContext(ctx, [&](Context& c) { vtk::AcceptCACertificateFile(c, file); });
 }
 
+// IncludePublicEncodeKey: makes a correspondent's certificate file known to the context.
 MPRO_EXPORT int32_t MPRO_CALL IncludePublicEncodeKey(mpro::Context ctx, const char* file) {
     return OnContext(ctx, [&](Context& c) { vtk::IncludeCertificateFile(c, file); });
 }

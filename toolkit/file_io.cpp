@@ -132,6 +132,11 @@ bool CopyFileWhole(const std::string& from, const std::string& to) {
 
 bool RenameFile(const std::string& from, const std::string& to) { return os::RenameReplacing(from, to); }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return !b.empty() && fs::equivalent(a, b, ec);
+}
+
 std::vector<std::string> ListFiles(const std::string& dir) {
     std::vector<std::string> out;
     for (const std::string& name : os::FileNames(dir)) out.push_back(JoinPath(dir, name));

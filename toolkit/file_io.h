@@ -46,6 +46,9 @@ bool CopyFileWhole(const std::string& from, const std::string& to);
 // RenameFile: renames, replacing the target.
 bool RenameFile(const std::string& from, const std::string& to);
 
+// SameFile: whether two paths name one existing file (false when b is empty).
+bool SameFile(const std::string& a, const std::string& b);
+
 // ListFiles: regular files directly in a directory, full paths, sorted by name.
 std::vector<std::string> ListFiles(const std::string& dir);
 

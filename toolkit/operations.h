@@ -27,6 +27,9 @@ void GetCurrentUID(Context& ctx, char* buffer);
 void GetCertificateByUID(Context& ctx, const char* subject, unsigned char* buffer, std::int32_t* length);
 void LoadCertificate(Context& ctx, const unsigned char* data, std::int32_t length);
 void IncludeCertificateFile(Context& ctx, const char* file);
+// AcceptCACertificateFile: throws unless the file holds a CA certificate that an installed CA
+// certificate's key verifies (ca_trust.h); the caller files it in the CA directory.
+void AcceptCACertificateFile(Context& ctx, const char* file);
 void GetCRLIssuerName(Context& ctx, const char* file, char* output);
 
 // Reports (cert_info.cpp).

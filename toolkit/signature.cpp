@@ -103,8 +103,10 @@ void VerifyData(Context& ctx, const unsigned char* data, std::int32_t* length, c
     const unsigned char* p = der;
     CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(derLength)));
     if (!cms || OBJ_obj2nid(CMS_get0_type(cms.get())) != NID_pkcs7_signed) Fail(kErrSignatureFormat, "Not a signature");
-    // Attached: the signature fills the span up to the trailer exactly; nothing may hide between.
-    if (signature == nullptr && p != der + derLength) Fail(kErrSignatureFormat, "Bytes between the attached signature and its trailer");
+    // The signature fills its span exactly: nothing may hide behind it (attached: before the trailer).
+    if (p != der + derLength)
+        Fail(kErrSignatureFormat, signature == nullptr ? "Bytes between the attached signature and its trailer"
+                                                       : "Bytes after the end of the signature");
     EnsureCryptoReady();
     auto content = MemBio(data, dataLength);
     if (CMS_verify(cms.get(), nullptr, nullptr, content.get(), nullptr, CMS_BINARY | CMS_NO_SIGNER_CERT_VERIFY) != 1)

@@ -3,12 +3,17 @@
 
 #include <utility>
 
+#include "binding/line_escape.h"
+
 namespace vorlan {
 namespace {
 
 const std::string kCrLf = "\r\n";
 
 std::string Text(const char* value) { return value ? std::string(value) : std::string(); }
+
+// Value: a record text as it stands on its line; a control byte inside cannot end the line.
+std::string Value(const std::string& text) { return mpro::EscapeControlBytes(text); }
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
     std::string out;
@@ -35,7 +40,7 @@ std::string FormatNameLines(const mpro::NameRecord& name, const std::string& pre
                                                           {"E=", name.E},   {"T=", name.T}};
     std::string lines;
     for (const auto& [key, value] : fields)
-        if (value && *value) lines += prefix + key + value + kCrLf;
+        if (value && *value) lines += prefix + key + Value(value) + kCrLf;
     return lines;
 }
 
@@ -55,7 +60,9 @@ std::string FormatPublicKeyText(const std::string& description) {
     const std::size_t lineEnd = d.find('\n');
     if (labelAt != std::string::npos && lineEnd != std::string::npos && labelAt < lineEnd) {
         const std::size_t from = labelAt + label.size();
-        result += "PKeyAlg=" + d.substr(from, lineEnd > from ? lineEnd - from : 0) + kCrLf;
+        std::string algorithm = d.substr(from, lineEnd > from ? lineEnd - from : 0);
+        if (!algorithm.empty() && algorithm.back() == '\r') algorithm.pop_back();  // a CR LF line end
+        result += "PKeyAlg=" + Value(algorithm) + kCrLf;
     }
     if (lineEnd != std::string::npos && lineEnd + 1 < d.size()) d = d.substr(lineEnd + 1);
     d = TrimControlAndSpace(ReplaceAll(d, "        ", ""));
@@ -65,11 +72,11 @@ std::string FormatPublicKeyText(const std::string& description) {
 }
 
 std::string CertInfoText(const mpro::CertInfoRecord& record) {
-    std::string text = "SN=" + Text(record.SerialNumber) + kCrLf;
+    std::string text = "SN=" + Value(Text(record.SerialNumber)) + kCrLf;
     text += FormatNameLines(record.Issuer, "I");
     text += FormatNameLines(record.Subject, "");
-    text += "NotBefore=" + FormatCertDate(Text(record.NotBefore)) + kCrLf;
-    text += "NotAfter=" + FormatCertDate(Text(record.NotAfter)) + kCrLf;
+    text += "NotBefore=" + Value(FormatCertDate(Text(record.NotBefore))) + kCrLf;
+    text += "NotAfter=" + Value(FormatCertDate(Text(record.NotAfter))) + kCrLf;
     text += FormatPublicKeyText(Text(record.PublicKey));
     return text;
 }

@@ -164,6 +164,10 @@ std::int32_t TMProDLL::GetCRLIssuerName(const ParamVector& v, const char* fileNa
                            [&](mpro::Context c) { return Fn.GetCRLIssuerName(c, fileName, output); });
 }
 
+std::int32_t TMProDLL::IncludePublicKey(const ParamVector& v, const char* fileName) {
+    return CallWithContext(*this, v, kNoContext, [&](mpro::Context c) { return Fn.IncludePublicKey(c, fileName); });
+}
+
 std::int32_t TMProDLL::LoadCertificate(const ParamVector& v, const unsigned char* certificate, std::int32_t length) {
     if (!Loaded || !Complete) return 0;
     if (!Fn.LoadCertificate) {

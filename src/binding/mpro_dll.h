@@ -76,6 +76,10 @@ public:
     // GetCRLIssuerName: the toolkit's result (a toolkit may refuse a list with an empty issuer
     // and a code of its own); -6 without context.
     std::int32_t GetCRLIssuerName(const ParamVector& v, const char* fileName, char* output);
+    // IncludePublicKey: the toolkit's answer whether the CA certificate file may join the
+    // installation's CA certificates (0: it may; the toolkit's code and message otherwise); -6
+    // without context.
+    std::int32_t IncludePublicKey(const ParamVector& v, const char* fileName);
     // LoadCertificate: adds a certificate to a cached context; without the function clears the cache; 0 default.
     std::int32_t LoadCertificate(const ParamVector& v, const unsigned char* certificate, std::int32_t length);
     // GetCertInfoText / GetReqInfoText: key=value text of a certificate or request; -1 without the functions.
@@ -93,9 +97,11 @@ public:
     void GetErrorText(char* buffer, std::int32_t size, std::int32_t code);
     // MakeRequest: a request for the PSE on a context of its own (T1 own certificate, T2 PSE
     // directory, T3 CN, T4 C, T5 S, T6 L, T7 O, T8 OU, T9 E, T10 T, T11 request file, T12 UID field).
+    // With the caller's vector, its signature algorithm and key size (entries 4 and 5, when not
+    // empty) go to the request context too, so that new keys are of the installation's kind.
     std::int32_t MakeRequest(const char* t1, const char* t2, const char* t3, const char* t4, const char* t5,
                              const char* t6, const char* t7, const char* t8, const char* t9, const char* t10,
-                             const char* t11, const char* t12);
+                             const char* t11, const char* t12, const ParamVector* v = nullptr);
     // ExchangeKeyFiles: puts the key set of source directory S in place of target T, keeping ".old" copies.
     bool ExchangeKeyFiles(const std::string& targetDir, const std::string& sourceDir,
                           const std::string& targetCertificate, const std::string& sourceCertificate);

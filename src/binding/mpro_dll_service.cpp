@@ -26,6 +26,10 @@ const char* BindingErrorText(std::int32_t code) {
 
 bool HasText(const char* text) { return text != nullptr && text[0] != '\0'; }
 
+// Zero-based toolkit parameters of the signature algorithm and the key size.
+constexpr std::int32_t kSignatureAlgorithmIndex = 4;
+constexpr std::int32_t kKeySizeIndex = 5;
+
 }  // namespace
 
 std::int32_t TMProDLL::GetCryptoParamName(std::int32_t index, char* buffer) {
@@ -82,7 +86,7 @@ void TMProDLL::GetErrorText(char* buffer, std::int32_t size, std::int32_t code) 
 
 std::int32_t TMProDLL::MakeRequest(const char* t1, const char* t2, const char* t3, const char* t4, const char* t5,
                                    const char* t6, const char* t7, const char* t8, const char* t9, const char* t10,
-                                   const char* t11, const char* t12) {
+                                   const char* t11, const char* t12, const ParamVector* v) {
     if (!Loaded || !Complete) return -1;
     ToolkitGuard toolkit(PluginVariant);
     const mpro::Context c = Fn.InitCrypto();
@@ -96,6 +100,10 @@ std::int32_t TMProDLL::MakeRequest(const char* t1, const char* t2, const char* t
     const auto set = [&](std::int32_t index, const char* value) { Fn.SetCryptoParamValue(c, index, value); };
     if (HasText(t1)) set(0, t1);
     set(2, t2);
+    // The algorithm of the keys a request may create: the signature algorithm and key size.
+    for (const std::int32_t index : {kSignatureAlgorithmIndex, kKeySizeIndex})
+        if (v != nullptr && v->size() > static_cast<std::size_t>(index) && !(*v)[static_cast<std::size_t>(index)].empty())
+            set(index, (*v)[static_cast<std::size_t>(index)].c_str());
     const std::pair<std::int32_t, const char*> optional[] = {{15, t3}, {10, t4}, {11, t5}, {12, t6},
                                                              {13, t7}, {14, t8}, {16, t9}};
     for (const auto& [index, value] : optional)

@@ -11,13 +11,14 @@
 #include <string_view>
 #include <vector>
 
+#include "line_escape.h"
+
 namespace mpro {
 
 constexpr char kSubjectEscape = '\\';
 
 // EscapeSubjectValue: a field value as it is written into a subject line.
 inline std::string EscapeSubjectValue(std::string_view value) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(value.size());
     for (char c : value) {
@@ -25,10 +26,8 @@ inline std::string EscapeSubjectValue(std::string_view value) {
         if (c == '/' || c == ';' || c == kSubjectEscape) {
             out += kSubjectEscape;
             out += c;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            out += kSubjectEscape;
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0x0F];
+        } else if (IsControlByte(byte)) {
+            AppendHexEscape(out, byte);
         } else {
             out += c;
         }

@@ -18,19 +18,20 @@ std::int32_t TMPro1CryptoEngine::IncludePublicKey(const char* fileName) {
     if (code != kOk) return code;
     return Guarded("TMProCryptoEngine.IncludePublicKey: ", [&]() -> std::int32_t {
         const std::string source = ExpandRootMacro(fileName != nullptr ? fileName : "");
-        return InternalIncludePublicKey(CertificateDir(), source, true);
+        return InternalIncludePublicKey(CertificateDir(), source, true, true);
     });
 }
 
 std::int32_t TMPro1CryptoEngine::InternalIncludePublicKey(const std::string& targetDir, const std::string& source,
-                                                          bool move) {
+                                                          bool move, bool refuseOwnUID) {
     if (source.empty() || !platform::FileExists(source)) return kPublicKeyNotFound;
     return Guarded("TMProCryptoEngine.InternalIncludePublicKey: ", [&]() -> std::int32_t {
         std::string uid;
-        const std::int32_t code = GetCertUIDByFile(source, UIDField(), uid);
+        std::int32_t code = GetCertUIDByFile(source, UIDField(), uid);
         if (code != kOk) return code;
         // The UID comes from the certificate and becomes a file name in the target directory.
         if (!IsSafeUID(uid)) return kUIDError;
+        if (refuseOwnUID && (code = RefuseOwnUID(uid, source)) != kOk) return code;
         {
             CriticalGuard store(StoreLock());
             if (!FileCertificate_locked(targetDir, uid, source, move)) return kIOError;
@@ -38,6 +39,20 @@ std::int32_t TMPro1CryptoEngine::InternalIncludePublicKey(const std::string& tar
         ForgetSubjects();
         return UpdateCertCashByFile(targetDir + uid + ".pem");
     });
+}
+
+std::int32_t TMPro1CryptoEngine::RefuseOwnUID(const std::string& uid, const std::string& certificateFile) {
+    // No own certificate: there is no current user whose copy could be replaced.
+    const std::string own = ExpandRootMacro(TrimSpaces(ParamValue(1)));
+    if (own.empty() || !platform::FileExists(own)) return kOk;
+    char current[40] = {};
+    const std::int32_t code = GetCurrentUserUID(current);
+    if (code != kOk) return code;
+    // File names match without regard to case, so "user01" would reach USER01.pem.
+    if (!SameTextAnsi(current, uid)) return kOk;
+    // The own certificate itself, filed again, changes nothing.
+    const auto mine = platform::ReadWholeFile(own), incoming = platform::ReadWholeFile(certificateFile);
+    return mine && incoming && *mine == *incoming ? kOk : kSelfCertificate;
 }
 
 std::int32_t TMPro1CryptoEngine::UpdateCertCashByFile(const std::string& file) {
@@ -87,7 +102,7 @@ std::int32_t TMPro1CryptoEngine::RemoveCertificate(const char* uid) {
         const std::int32_t code = GetCurrentUserUID(own);
         if (code != kOk) return code;
         // File names match without regard to case, so "user01" would reach USER01.pem.
-        if (SameTextAscii(own, uid)) return kSelfCertificate;
+        if (SameTextAnsi(own, uid)) return kSelfCertificate;
         if (!IsSafeUID(uid)) return kUIDError;
         const std::string base = CertificateDir() + uid;
         {

@@ -33,7 +33,7 @@ std::string WithoutBackslash(std::string dir) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-    return SameTextAscii(platform::NativePath(a), platform::NativePath(b));
+    return SameTextAnsi(platform::NativePath(a), platform::NativePath(b));
 }
 
 }  // namespace

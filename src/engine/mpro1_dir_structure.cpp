@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "support/file_utils.h"
 #include "support/scoped_removal.h"
+#include "support/text_utils.h"
 
 namespace vorlan {
 
@@ -37,6 +38,9 @@ std::int32_t TMPro1CryptoEngine::CreateDirStructure(const char* certificateFile,
         const auto limit = static_cast<std::size_t>(std::max(GetMaxCryptoParamValueLength() - 1, 0));
         auto param = [&](std::int32_t index) { return ParamValue(index).substr(0, limit); };
         const std::string own = ExpandRootMacro(param(1));
+        // Without the key or certificate directory there is nowhere to lay out: nothing is
+        // created, least of all in the working directory.
+        if (TrimSpaces(param(3)).empty() || TrimSpaces(param(2)).empty()) return kIOError;
         const std::string caDir = ExpandRootMacroDir(param(3)) + "CA\\";
         const std::string certDir = ExpandRootMacroDir(param(2));
         std::vector<std::string> caList;
@@ -53,7 +57,9 @@ std::int32_t TMPro1CryptoEngine::CreateDirStructure(const char* certificateFile,
         for (const std::string& entry : caList) {
             const std::string file = ExpandRootMacro(entry);
             const auto content = file.empty() ? std::nullopt : platform::ReadWholeFile(file);
-            if (!content || !FileCACertificate(caDir, *content, CANaming::Numbered)) return kIOError;
+            if (!content) return kIOError;
+            const std::int32_t filed = FileCACertificate(caDir, *content, CASource::DirStructure);
+            if (filed != kOk) return filed;
         }
         return kOk;
     });

@@ -93,7 +93,8 @@ public:
     // VerifyData: checks a detached signature and writes the signer's UID.
     std::int32_t VerifyData(const unsigned char* data, std::int32_t length, const unsigned char* signature,
                             std::int32_t signatureLength, char* signer) override;
-    // IncludePublicKey: moves a certificate file into the certificate directory under its UID.
+    // IncludePublicKey: moves a certificate file into the certificate directory under its UID
+    // (-120 for another certificate under the current user's own UID).
     std::int32_t IncludePublicKey(const char* fileName) override;
     // ClearCash: drops the toolkit's cached contexts and the engine's remembered subjects.
     void ClearCash() override;
@@ -142,7 +143,8 @@ public:
     std::int32_t GetPublicKeyTransfer(const char* uid, char* transfer) override;
     // ExcludeSelfPublicKeyTransfer: the transfer of the current user's own certificate.
     std::int32_t ExcludeSelfPublicKeyTransfer(char* transfer) override;
-    // IncludePublicKeyTransfer: files the certificate of a transfer under its UID, keeping a backup.
+    // IncludePublicKeyTransfer: files the certificate of a transfer under its UID, keeping a
+    // backup (-120 for another certificate under the current user's own UID).
     std::int32_t IncludePublicKeyTransfer(const char* transfer) override;
     // SavePublicKeyFromTransfer: writes the block of a transfer to directory\Tmp_cert.pem.
     std::int32_t SavePublicKeyFromTransfer(const char* directory, const char* transfer) override;
@@ -150,7 +152,8 @@ public:
     // Certificate properties and CA certificates (mpro1_properties.cpp).
     // GetPublicKeyTransferByFile: a transfer of a certificate or request file.
     std::int32_t GetPublicKeyTransferByFile(char* transfer, const char* fileName) override;
-    // IncludeCACertificateFromTransfer: files a transfer's certificate in the CA directory.
+    // IncludeCACertificateFromTransfer: files a transfer's certificate in the CA directory when
+    // the toolkit accepts it as a CA certificate (FileCACertificate); -107 without a CA directory.
     std::int32_t IncludeCACertificateFromTransfer(const char* transfer) override;
     // IncludePublicEncodeKey: IncludePublicKey of the file (root macro expanded).
     std::int32_t IncludePublicEncodeKey(const char* fileName) override;
@@ -222,8 +225,16 @@ public:
     void ForgetSubjects();
     // ReadSubjectFromCert: subject line of the certificate filed under uid (checked against it).
     std::int32_t ReadSubjectFromCert(const std::string& uid, std::string& subject);
-    // InternalIncludePublicKey: files a certificate under its UID in targetDir, keeping backups.
-    std::int32_t InternalIncludePublicKey(const std::string& targetDir, const std::string& source, bool move);
+    // InternalIncludePublicKey: files a certificate under its UID in targetDir, keeping backups;
+    // with refuseOwnUID (a correspondent's certificate) not under the current user's UID.
+    std::int32_t InternalIncludePublicKey(const std::string& targetDir, const std::string& source, bool move,
+                                          bool refuseOwnUID = false);
+    // RefuseOwnUID: -120 when uid is the current user's (compared as file names match) and the
+    // certificate file is not the own certificate (parameter 1) itself: the own copy in the
+    // certificate directory changes only with the own certificate (directory structure, key
+    // renewal). 0 without an own certificate; GetCurrentUserUID's code when it fails. Takes
+    // the PSELock in the PSE variant: never call it under the StoreLock.
+    std::int32_t RefuseOwnUID(const std::string& uid, const std::string& certificateFile);
     // UpdateCertCashByFile: hands a certificate file to the toolkit's cache.
     std::int32_t UpdateCertCashByFile(const std::string& file);
     // GetCADir / GetCRLDir: the CA and CRL directories, ending in a backslash; empty when
@@ -253,12 +264,16 @@ public:
     // GetReportByBuffer: the report of a toolkit text dump into report (may be the dump's own
     // memory), bounded by GetMaxReportSize: -101 when it does not fit, -102 for a bad date.
     std::int32_t GetReportByBuffer(const char* dump, char* report);
-    // How FileCACertificate names a new CA certificate: "ca" + N (directory structure) or
-    // "ca.pem", then "ca" + five digits (transfers).
-    enum class CANaming { Numbered, FirstPlain };
-    // FileCACertificate: writes a CA certificate into caDir under the next free name; false
-    // when it could not be written. The one place where CA certificates are filed.
-    bool FileCACertificate(const std::string& caDir, std::string_view certificate, CANaming naming);
+    // Where a CA certificate comes from: the administrator's files of CreateDirStructure, named
+    // "ca" + N; a transfer, named "ca.pem", then "ca" + five digits, filed only when the
+    // toolkit accepts it (IncludePublicKey: a CA certificate that an installed one verifies).
+    enum class CASource { DirStructure, Transfer };
+    // FileCACertificate: files a CA certificate in caDir under the next free name, under the
+    // StoreLock: staged beside, then put in place by one rename that never replaces a file.
+    // 0; -107 when it cannot be written or its name is taken; the toolkit's code when it
+    // refuses the certificate (nothing stays behind). The one place where CA certificates are
+    // filed; raises only what BuildParamVector raises (callers run it inside Guarded).
+    std::int32_t FileCACertificate(const std::string& caDir, std::string_view certificate, CASource source);
 
     // Guarded: runs body, turning an escaping exception into -102 with the text
     // prefix + class name + ": " + message stored in ExceptStr.

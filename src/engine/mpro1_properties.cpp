@@ -6,6 +6,8 @@
 #include "engine/transfer_record.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
+#include "support/scoped_removal.h"
+#include "support/store_change.h"
 #include "support/text_utils.h"
 
 namespace vorlan {
@@ -21,17 +23,35 @@ std::int32_t TMPro1CryptoEngine::GetUIDByPublicKeyTransfer(const char* transfer,
     });
 }
 
-bool TMPro1CryptoEngine::FileCACertificate(const std::string& caDir, std::string_view certificate, CANaming naming) {
+std::int32_t TMPro1CryptoEngine::FileCACertificate(const std::string& caDir, std::string_view certificate,
+                                                   CASource source) {
+    TMProDLL* api = nullptr;
+    if (source == CASource::Transfer) {
+        const std::int32_t code = RequireCryptoAPI(api);
+        if (code != kOk) return code;
+    }
+    CriticalGuard store(StoreLock());
     std::string name;
-    if (naming == CANaming::Numbered) {
+    if (source == CASource::DirStructure) {
         name = "ca" + std::to_string(NextNumberedName(caDir, "ca*.pem")) + ".pem";
     } else {
         name = "ca.pem";
         if (platform::GetAttributes(caDir + name)) name = "ca" + FormatNumber5(NextNumberedName(caDir, "ca*.pem")) + ".pem";
     }
+    const std::string target = caDir + name;
     // A name cut to five digits can meet an existing certificate: never overwrite one.
-    if (platform::GetAttributes(caDir + name)) return false;
-    return WriteFileBuffer(caDir + name, certificate.data(), static_cast<std::int32_t>(certificate.size()));
+    if (platform::GetAttributes(target)) return kIOError;
+    ScopedRemoval staged(StagedName(target), ScopedRemoval::Kind::File);
+    if (!platform::WriteWholeFile(staged.Path(), certificate.data(), certificate.size())) return kIOError;
+    // What a correspondent sends becomes a trust anchor only with the toolkit's word on it.
+    if (source == CASource::Transfer) {
+        const std::int32_t code = api->IncludePublicKey(BuildParamVector(*api), staged.Path().c_str());
+        if (code != kOk) return code;
+    }
+    // One rename that never replaces: the certificate appears whole, or not at all.
+    if (!platform::MoveFile(staged.Path(), target)) return kIOError;
+    staged.Keep();
+    return kOk;
 }
 
 std::int32_t TMPro1CryptoEngine::IncludeCACertificateFromTransfer(const char* transfer) {
@@ -43,12 +63,15 @@ std::int32_t TMPro1CryptoEngine::IncludeCACertificateFromTransfer(const char* tr
     code = GetPublicKeyBlockByTransfer(transfer, content);
     if (code != kOk) return code;
     return Guarded("TMProCryptoEngine.IncludeCACertificateFromTransfer: ", [&]() -> std::int32_t {
+        // Neither the CA parameter nor the key directory set: no CA directory, and nothing is
+        // filed (least of all in the working directory).
         const std::string dir = GetCADir();
+        if (dir.empty()) return kIOError;
         if (!IsDirectory(dir)) CreateDirectoryPath(dir);
         if (!IsDirectory(dir)) return kIOError;
-        const bool written = FileCACertificate(dir, content.block, CANaming::FirstPlain);
+        const std::int32_t filed = FileCACertificate(dir, content.block, CASource::Transfer);
         ClearCash();
-        return written ? kOk : kIOError;
+        return filed;
     });
 }
 

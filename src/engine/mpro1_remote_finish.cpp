@@ -117,9 +117,9 @@ std::int32_t TMPro1CryptoEngine::RemoteGenerateFinish(const char* transfer) {
             // The certificate filed under the old UID steps aside (kept when the new one takes
             // its name), the new one is filed under its UID, then the own certificate is replaced.
             const std::string filed = certDir + oldUid + ".pem";
-            if (!SameTextAscii(filed, own)) {
+            if (!SameTextAnsi(filed, own)) {
                 const std::string filedBackup = certDir + oldUid + "." + FormatNumber3(backup + 1);
-                const bool sameName = SameTextAscii(oldUid, newUid);
+                const bool sameName = SameTextAnsi(oldUid, newUid);
                 if (platform::FileExists(filed) &&
                     !(sameName ? Backup(undo, filed, filedBackup) : Rename(undo, filed, filedBackup)))
                     return kKeyExchangeError;

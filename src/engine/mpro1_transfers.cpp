@@ -164,6 +164,8 @@ std::int32_t TMPro1CryptoEngine::IncludePublicKeyTransfer(const char* transfer) 
         code = GetCertUIDByFile(temporary.Path(), UIDField(), uid);
         if (code != kOk) return code;
         if (!IsSafeUID(uid)) return kUIDError;
+        code = RefuseOwnUID(uid, temporary.Path());
+        if (code != kOk) return code;
         code = ReplaceFiledCertificate(dir, uid, temporary.Path());
         if (code != kOk) return code;
         temporary.Keep();

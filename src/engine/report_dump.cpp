@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "binding/line_escape.h"
 #include "support/text_utils.h"
 
 namespace vorlan {
@@ -22,6 +23,9 @@ std::string ReplaceAll(const std::string& text, const std::string& what, const s
     }
     return result.append(text, from);
 }
+
+// Line: key=value CR LF, the value's control bytes escaped, so that it cannot end its line.
+std::string Line(const std::string& key, const std::string& value) { return key + mpro::EscapeControlBytes(value) + kCrLf; }
 
 // AppendNameLines: the fields of the name after marker (issuer or subject), each under
 // prefix + its key. Fields are separated by CR LF when the name spans lines, else by ", ".
@@ -47,7 +51,7 @@ void AppendNameLines(const std::string& text, const std::string& marker, const s
         for (const char* tag : field.tags) {
             if (tag == nullptr) break;
             if (ExtractField(name, tag, separator, false, value)) {
-                report += prefix + field.key + value + kCrLf;
+                report += Line(prefix + field.key, value);
                 break;
             }
         }
@@ -74,12 +78,12 @@ std::string PublicKeyLines(const std::string& text) {
 std::string ReportFromDump(std::string dump) {
     if (dump.find(kCrLf) == std::string::npos) dump = ReplaceAll(dump, "\n", kCrLf);
     std::string report, value;
-    if (ExtractField(dump, "Serial Number:", kCrLf, true, value)) report += "SN=" + TrimSpaces(value) + kCrLf;
+    if (ExtractField(dump, "Serial Number:", kCrLf, true, value)) report += Line("SN=", TrimSpaces(value));
     AppendNameLines(dump, "Issuer: ", "\r\n        Validity", "I", report);
-    if (ExtractField(dump, "Not Before: ", kCrLf, false, value)) report += "NotBefore=" + ConvertCertDate(value) + kCrLf;
-    if (ExtractField(dump, "Not After : ", kCrLf, false, value)) report += "NotAfter=" + ConvertCertDate(value) + kCrLf;
+    if (ExtractField(dump, "Not Before: ", kCrLf, false, value)) report += Line("NotBefore=", ConvertCertDate(value));
+    if (ExtractField(dump, "Not After : ", kCrLf, false, value)) report += Line("NotAfter=", ConvertCertDate(value));
     AppendNameLines(dump, "Subject: ", "\r\n        Subject Public Key Info:", "", report);
-    if (ExtractField(dump, "Public Key Algorithm: ", kCrLf, false, value)) report += "PKeyAlg=" + value + kCrLf;
+    if (ExtractField(dump, "Public Key Algorithm: ", kCrLf, false, value)) report += Line("PKeyAlg=", value);
     report += "PKey=" + kCrLf + PublicKeyLines(dump) + kCrLf;
     return report;
 }

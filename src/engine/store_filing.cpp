@@ -50,7 +50,7 @@ bool FileCertificate_locked(const std::string& dir, const std::string& uid, cons
     undo.Commit();
     // The certificate is filed whether or not the source goes; a source that was the current
     // file itself stays.
-    if (move && !SameTextAscii(platform::NativePath(source), platform::NativePath(pem))) platform::DeleteFile(source);
+    if (move && !SameTextAnsi(platform::NativePath(source), platform::NativePath(pem))) platform::DeleteFile(source);
     return true;
 }
 
@@ -63,7 +63,7 @@ bool InstallCRL_locked(const std::string& dir, const std::string& source, const 
     undo.Add([&] { platform::DeleteFile(staged); });
     // Under the replaced list's own name the new one takes its place in the same rename.
     if (!platform::RenameReplacing(staged, target)) return false;
-    if (!replaced.empty() && !SameTextAscii(name, replacedName)) {
+    if (!replaced.empty() && !SameTextAnsi(name, replacedName)) {
         // Both lists are there for a moment; a toolkit takes the newer of the two.
         undo.Add([&] { platform::DeleteFile(target); });
         if (!platform::DeleteFile(replaced) && !Park(dir, replaced)) return false;

@@ -41,7 +41,7 @@ std::int32_t SubjectFieldParam(const std::string& field) {
     static constexpr std::array<Entry, 7> kFields{{
         {"CN", 16}, {"C", 11}, {"S", 12}, {"L", 13}, {"O", 14}, {"OU", 15}, {"E", 17}}};
     for (const auto& entry : kFields)
-        if (SameTextAscii(field, entry.name)) return entry.param;
+        if (SameTextAnsi(field, entry.name)) return entry.param;
     return 16;
 }
 

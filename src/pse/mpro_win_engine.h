@@ -116,10 +116,11 @@ public:
     // keys, archives the old signature key, files the certificate and exchanges the key sets;
     // all or nothing.
     std::int32_t InstallRenewedKeys(const std::string& R, const std::string& P, const std::string& archive);
-    // MakePSERequest: the binding's MakeRequest with the fields of a subject.
-    static std::int32_t MakePSERequest(TMProDLL& api, const std::string& ownCertificate, const std::string& keyDir,
-                                       const TSubjectFields& fields, const std::string& requestFile,
-                                       const std::string& flag);
+    // MakePSERequest: the binding's MakeRequest with the fields of a subject and the engine's
+    // vector (its signature algorithm and key size make the keys of a new container).
+    static std::int32_t MakePSERequest(TMProDLL& api, const ParamVector& vector, const std::string& ownCertificate,
+                                       const std::string& keyDir, const TSubjectFields& fields,
+                                       const std::string& requestFile, const std::string& flag);
 
     // Set while this engine holds the PSELock exclusively between remote generation steps.
     bool HoldsPSELock = false;

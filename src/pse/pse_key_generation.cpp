@@ -17,12 +17,13 @@ TSubjectFields TMProWinCryptoEngine::GetSubjectFromParams() {
     return fields;
 }
 
-std::int32_t TMProWinCryptoEngine::MakePSERequest(TMProDLL& api, const std::string& ownCertificate,
-                                                  const std::string& keyDir, const TSubjectFields& f,
-                                                  const std::string& requestFile, const std::string& flag) {
+std::int32_t TMProWinCryptoEngine::MakePSERequest(TMProDLL& api, const ParamVector& vector,
+                                                  const std::string& ownCertificate, const std::string& keyDir,
+                                                  const TSubjectFields& f, const std::string& requestFile,
+                                                  const std::string& flag) {
     return api.MakeRequest(ownCertificate.c_str(), keyDir.c_str(), f.CN.c_str(), f.C.c_str(), f.S.c_str(),
                            f.L.c_str(), f.O.c_str(), f.OU.c_str(), f.E.c_str(), f.T.c_str(), requestFile.c_str(),
-                           flag.c_str());
+                           flag.c_str(), &vector);
 }
 
 std::int32_t TMProWinCryptoEngine::GenerateNewSEK() {
@@ -33,9 +34,10 @@ std::int32_t TMProWinCryptoEngine::GenerateNewSEK() {
         const std::string requestFile = ParamValue(9);
         const std::string pseDir = ParamValue(3);
         const TSubjectFields fields = GetSubjectFromParams();
-        BuildParamVector(*api);  // refuses a toolkit that reports more parameters than the engine holds
+        // BuildParamVector refuses a toolkit that reports more parameters than the engine holds.
+        const ParamVector vector = BuildParamVector(*api);
         // No own certificate: the request is for the PSE's own key container.
-        return MakePSERequest(*api, "", pseDir, fields, ExpandRootMacro(requestFile), "");
+        return MakePSERequest(*api, vector, "", pseDir, fields, ExpandRootMacro(requestFile), "");
     });
 }
 

@@ -127,8 +127,9 @@ std::int32_t TMProWinCryptoEngine::RemoteGenerateEXStep_3(char* marker, const st
         }
         if (std::string* field = NameField(fields, ParamValue(20))) *field = name;
 
-        BuildParamVector(*api);  // refuses a toolkit that reports more parameters than the engine holds
-        result = MakePSERequest(*api, R + kSelfCertificateName, B, fields, R + kRequestFileName, ParamValue(21));
+        // BuildParamVector refuses a toolkit that reports more parameters than the engine holds.
+        const ParamVector vector = BuildParamVector(*api);
+        result = MakePSERequest(*api, vector, R + kSelfCertificateName, B, fields, R + kRequestFileName, ParamValue(21));
         if (result != kOk) return result;
         if (!RG_CopyKeySet(B.c_str())) return kRemoteDirIOError;
         std::memcpy(marker, "LAST STEP", 10);

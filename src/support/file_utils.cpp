@@ -132,7 +132,7 @@ std::int32_t NextNumberedName(const std::string& directory, const std::string& m
     if (star == std::string::npos || !IsDirectory(directory)) return 0;
     std::int32_t highest = 0;
     for (const auto& entry : ScanEntries(directory, mask)) {
-        if (IsDirEntry(entry) || (!except.empty() && SameTextAscii(entry.name, except))) continue;
+        if (IsDirEntry(entry) || (!except.empty() && SameTextAnsi(entry.name, except))) continue;
         const auto dot = entry.name.find('.');
         if (dot == std::string::npos || star >= dot) continue;
         const auto number = ParseDecimal(entry.name.substr(star, dot - star));

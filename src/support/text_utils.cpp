@@ -1,10 +1,11 @@
-// Text and date routines: numbering, field extraction, date forms, ASCII case.
+// Text and date routines: numbering, field extraction, date forms, case rules.
 #include "support/text_utils.h"
 
 #include <cmath>
 #include <cstdio>
 #include <optional>
 
+#include "platform/ansi_case.h"
 #include "support/errors.h"
 
 namespace vorlan {
@@ -118,7 +119,14 @@ std::string UpperCaseAscii(std::string text) {
     return text;
 }
 
-bool SameTextAscii(const std::string& a, const std::string& b) { return UpperCaseAscii(a) == UpperCaseAscii(b); }
+bool SameTextAnsi(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x != y && platform::AnsiUpperCase(x) != platform::AnsiUpperCase(y)) return false;
+    }
+    return true;
+}
 
 std::string TrimSpaces(const std::string& text) {
     std::size_t begin = 0, end = text.size();

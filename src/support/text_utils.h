@@ -23,9 +23,11 @@ std::string StripDateSuffix(const std::string& text);
 std::string FormatDateStamp(double days);
 // ConvertCertDate: "Mmm DD HH:MM:SS YYYY" -> "DD-MM-YY HH:MM:SS"; EConvertError on a bad day.
 std::string ConvertCertDate(const std::string& text);
-// UpperCaseAscii / SameTextAscii: case rules of ANSI texts (ASCII letters only).
+// UpperCaseAscii: ASCII letters in upper case (for names and tags that are ASCII by nature).
 std::string UpperCaseAscii(std::string text);
-bool SameTextAscii(const std::string& a, const std::string& b);
+// SameTextAnsi: equality without regard to case, the letters of the ANSI code page folded
+// (platform::AnsiUpperCase): the one rule for UIDs, file names and context keys.
+bool SameTextAnsi(const std::string& a, const std::string& b);
 // TrimSpaces: removes characters up to and including space from both ends.
 std::string TrimSpaces(const std::string& text);
 

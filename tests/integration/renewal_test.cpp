@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "pse/mpro_win_engine.h"
 #include "pse/pse_lock.h"
+#include "support/file_utils.h"
 #include "support/zel_root.h"
 #include "renewal_world.h"
 #include "support/thread_gate.h"
@@ -78,6 +79,30 @@ protected:
     Installation* install_ = nullptr;
     std::unique_ptr<RenewalWorld> world_;
 };
+
+// A PSE without a key container gets keys of the installation's algorithm and key size
+// (the users of the fixture were enrolled that way too).
+TEST_P(RenewalTest, NewPSEKeysFollowTheInstallation) {
+    auto params = world_->Params("NEWKEYS");
+    params.emplace_back(6, "3072");
+    ASSERT_TRUE(CreateDirectoryPath(world_->Path("NEWKEYS")));
+    EnginePtr engine = install_->OpenWith(params);
+    const std::int32_t code = GenerateNewSEK(engine.get());
+    ASSERT_EQ(code, 0) << RenewalWorld::ErrorText(engine.get(), code);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(world_->Native("NEWKEYS\\req.pem").c_str(), "r"), std::fclose);
+    ASSERT_TRUE(file);
+    std::unique_ptr<X509_REQ, void (*)(X509_REQ*)> request(PEM_read_X509_REQ(file.get(), nullptr, nullptr, nullptr),
+                                                           X509_REQ_free);
+    ASSERT_TRUE(request);
+    EVP_PKEY* key = X509_REQ_get0_pubkey(request.get());
+    ASSERT_NE(key, nullptr);
+    if (GetParam() == Algorithm::Rsa) {
+        EXPECT_EQ(EVP_PKEY_get_base_id(key), EVP_PKEY_RSA);
+        EXPECT_EQ(EVP_PKEY_get_bits(key), 3072);
+    } else {
+        EXPECT_EQ(EVP_PKEY_get_base_id(key), NID_id_GostR3410_2012_256);
+    }
+}
 
 TEST_P(RenewalTest, WholeRenewalInBothFamilies) {
     struct Case {

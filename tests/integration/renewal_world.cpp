@@ -82,11 +82,6 @@ bool RenewalWorld::Keygen(const std::string& dir) const {
 
 void RenewalWorld::Enroll(const std::string& user, long serial) {
     for (const std::string& sub : {user + "\\certs", "R_" + user, "B_" + user}) ASSERT_TRUE(CreateDirectoryPath(Path(sub)));
-    // The request context knows no algorithm: a PSE without a container gets the toolkit's
-    // default (GOST) keys, so an RSA container is made by the utility first.
-    if (!gost_) {
-        ASSERT_TRUE(Keygen(user));
-    }
     {
         EnginePtr engine = Open(user);
         const std::int32_t code = GenerateNewSEK(engine.get());

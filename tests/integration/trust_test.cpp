@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "exchange_fixture.h"
+#include "platform/platform.h"
 #include "support/file_utils.h"
 #include "support/openssl_cli.h"
 
@@ -83,6 +84,25 @@ TEST_P(TrustTest, SubjectValuesNeverNameAnotherUser) {
             EXPECT_EQ(Exchange(c.uid, c.dir), std::make_pair(0, 0));
         }
     }
+}
+
+// No correspondent replaces the copy of the own certificate under the user's UID (in any case
+// of its letters), by transfer or by file, not even with a certificate of the installation's
+// CA; the own certificate itself may be filed again.
+TEST_P(TrustTest, NoCorrespondentReplacesTheOwnCertificate) {
+    EnginePtr user = install_->Open("USER01"), peer = install_->Open("USER02");
+    const std::string filed = install_->Path("certs\\USER01.pem");
+    const std::string own = platform::ReadWholeFile(filed).value_or("");
+    for (const auto& [dir, subject] : {std::pair{"OWN_SAME", "/C=RU/CN=USER01"}, std::pair{"OWN_CASE", "/C=RU/CN=user01"}}) {
+        const std::string forged = Identity(dir, subject);
+        std::string transfer(static_cast<std::size_t>(GetMaxPublicKeyTransferSize(peer.get())) + 1, '\0');
+        ASSERT_EQ(GetPublicKeyTransferByFile(peer.get(), transfer.data(), forged.c_str()), 0);
+        EXPECT_EQ(IncludePublicKeyTransfer(user.get(), transfer.c_str()), -120) << subject;
+        EXPECT_EQ(Include(dir, forged), -120) << subject;
+        EXPECT_EQ(platform::ReadWholeFile(filed).value_or(""), own) << subject;
+    }
+    EXPECT_EQ(Include("OWN_AGAIN", install_->Path("USER01\\own.pem")), 0);
+    EXPECT_EQ(platform::ReadWholeFile(filed).value_or(""), own);
 }
 
 // An old UID.cer beside the current UID.pem: mail goes to the current key only.

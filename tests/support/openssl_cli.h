@@ -35,21 +35,34 @@ public:
                    " -keyfile " + Quote(caKey) + " -in " + Quote(request) + " -out " + Quote(certFile) + dates);
     }
 
-    // SelfSigned: key and self-signed certificate files for subject.
+    // IssueCA: key and certificate files of a CA for subject (basic constraints CA, key usage
+    // for certificates and CRLs), signed by the CA given: a subordinate, or a link certificate
+    // of a CA that rolls over to a new key.
+    bool IssueCA(const std::string& subject, const std::string& caCert, const std::string& caKey,
+                 const std::string& certFile, const std::string& keyFile) const {
+        std::ofstream(dir_ + "/ca_ext.cnf") << "basicConstraints = critical,CA:TRUE\n"
+                                               "keyUsage = critical,keyCertSign,cRLSign\n";
+        const std::string request = dir_ + "/request.pem";
+        return Run("req -new" + NewKey(keyFile) + " -subj " + Quote(subject) + " -out " + Quote(request)) &&
+               Run("ca -batch -notext -preserveDN -config " + Quote(dir_ + "/ca.cnf") +
+                   (gost_ ? " -md md_gost12_256" : " -md sha256") + " -extfile " + Quote(dir_ + "/ca_ext.cnf") +
+                   " -cert " + Quote(caCert) + " -keyfile " + Quote(caKey) + " -in " + Quote(request) + " -out " +
+                   Quote(certFile) + " -days 365");
+    }
+
+    // SelfSigned: key and self-signed certificate files for subject (a CA certificate, as
+    // `openssl req -x509` makes them).
     bool SelfSigned(const std::string& subject, const std::string& certFile, const std::string& keyFile) const {
         return Run("req -x509 -days 365" + NewKey(keyFile) + " -subj " + Quote(subject) + " -out " + Quote(certFile));
     }
 
-private:
-    static std::string Quote(const std::string& text) {
-        std::string out = "'";
-        for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return out + "'";
+    // Reissue: a new self-signed certificate for subject with an existing key (a root CA's
+    // certificate issued again).
+    bool Reissue(const std::string& subject, const std::string& keyFile, const std::string& certFile) const {
+        return Run("req -x509 -days 730 -new -key " + Quote(keyFile) + " -subj " + Quote(subject) + " -out " + Quote(certFile));
     }
-    std::string NewKey(const std::string& keyFile) const {
-        return (gost_ ? " -newkey gost2012_256 -pkeyopt paramset:A" : " -newkey rsa:" + std::to_string(rsaBits_)) + std::string(" -nodes -keyout ") +
-               Quote(keyFile);
-    }
+
+    // Run: one openssl command (the engine option added for GOST), its output to the log.
     bool Run(const std::string& arguments) const {
         const std::string engine = gost_ ? " -engine gost" : "";
         const auto space = arguments.find(' ');
@@ -58,6 +71,17 @@ private:
         return std::system(command.c_str()) == 0;
     }
 
+    static std::string Quote(const std::string& text) {
+        std::string out = "'";
+        for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return out + "'";
+    }
+
+private:
+    std::string NewKey(const std::string& keyFile) const {
+        return (gost_ ? " -newkey gost2012_256 -pkeyopt paramset:A" : " -newkey rsa:" + std::to_string(rsaBits_)) + std::string(" -nodes -keyout ") +
+               Quote(keyFile);
+    }
     std::string dir_;
     bool gost_;
     int rsaBits_;

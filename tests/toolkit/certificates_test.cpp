@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -119,13 +120,33 @@ TEST_P(CertificatesTest, ReplacedFilesAreReadAgain) {
     EXPECT_EQ(Uid(ctx), Pki().SubjectLine("USER03"));
 }
 
-TEST_P(CertificatesTest, IncludePublicKeyMakesAFileKnown) {
+// IncludePublicEncodeKey makes a correspondent's file known; IncludePublicKey only answers
+// whether a file may join the CA certificates: a user's may not, a copy of the installed CA's may,
+// and the installed file itself does not vouch for itself.
+TEST_P(CertificatesTest, IncludePublicEncodeKeyMakesAFileKnownIncludePublicKeyTakesCAs) {
     mpro::Context ctx = Open("USER01", {{1, TempDir("none")}});
     std::string pem;
     EXPECT_EQ(CertByUid(ctx, Pki().SubjectLine("USER02"), &pem), -1022);
-    EXPECT_EQ(Tk().IncludePublicKey(ctx, Pki().CertFile("USER02").c_str()), 0) << LastError();
+    EXPECT_EQ(Tk().IncludePublicEncodeKey(ctx, Pki().CertFile("USER02").c_str()), 0) << LastError();
     EXPECT_EQ(CertByUid(ctx, Pki().SubjectLine("USER02"), &pem), 0);
     EXPECT_EQ(Tk().IncludePublicEncodeKey(ctx, "/no/such.pem"), -1017);
+
+    const std::string copy = TempDir("cacopy") + "/ca.pem";
+    std::filesystem::copy_file(Pki().CaCertFile(), copy);
+    EXPECT_EQ(Tk().IncludePublicKey(ctx, Pki().CertFile("USER02").c_str()), -1050);
+    EXPECT_EQ(Tk().IncludePublicKey(ctx, copy.c_str()), 0) << LastError();
+    EXPECT_EQ(Tk().IncludePublicKey(ctx, Pki().CaCertFile().c_str()), -1051);
+    EXPECT_EQ(Tk().IncludePublicKey(ctx, "/no/such.pem"), -1017);
+
+    // Copies staged beside a store change (".new") are no installed CA certificates: two of a
+    // stranger's root do not vouch for each other.
+    const std::string caDir = TempDir("staged_ca"), keyDir = TempDir("stranger");
+    std::filesystem::copy_file(Pki().CaCertFile(), caDir + "/root.pem");
+    const std::string cmd = "openssl req -x509 -days 30 -newkey rsa:2048 -nodes -subj /CN=Stranger -keyout '" + keyDir +
+                            "/key.pem' -out '" + caDir + "/a.pem.new' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    std::filesystem::copy_file(caDir + "/a.pem.new", caDir + "/b.pem.new");
+    EXPECT_EQ(Tk().IncludePublicKey(Open("USER01", {{24, caDir}}), (caDir + "/a.pem.new").c_str()), -1051);
 }
 
 TEST_P(CertificatesTest, LoadCertificateMakesItKnown) {

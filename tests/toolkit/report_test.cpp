@@ -1,6 +1,6 @@
 // The toolkit's text dump of a certificate read by the engine's report conversion gives the
 // same keys and values as the toolkit's information record, for the test PKI's certificates
-// and for one made by the openssl command line, with LF and with CR LF line ends.
+// and for ones made by the openssl command line, with LF and with CR LF line ends.
 #include <cstdlib>
 #include <map>
 
@@ -28,25 +28,29 @@ std::string CrLf(const std::string& text) {
 
 class ReportTest : public ToolkitTest {
 protected:
-    // OutsideCertificate: a self-signed certificate made by the openssl command line, with a
-    // state field and a long random serial; empty when the command is not available.
-    std::string OutsideCertificate() {
-        const std::string dir = TempDir("outside");
+    // OutsideCertificate: a self-signed certificate for subject made by the openssl command
+    // line, with a long random serial; empty when the command is not available.
+    std::string OutsideCertificate(const std::string& tag, const std::string& subject) {
+        const std::string dir = TempDir(tag);
         const std::string key = GetParam() == Algo::Gost ? "-engine gost -newkey gost2012_256 -pkeyopt paramset:A -md_gost12_256"
                                                          : "-newkey rsa:2048 -sha256";
-        const std::string cmd = "openssl req -x509 -nodes -days 30 " + key + " -subj '/C=RU/ST=Moscow/O=Outside Bank/CN=OUTSIDE'" +
-                                " -keyout " + dir + "/key.pem -out " + dir + "/cert.pem > /dev/null 2>&1";
+        const std::string cmd = "openssl req -x509 -nodes -days 30 " + key + " -subj '" + subject + "'" + " -keyout " + dir +
+                                "/key.pem -out " + dir + "/cert.pem > /dev/null 2>&1";
         return std::system(cmd.c_str()) == 0 ? dir + "/cert.pem" : std::string();
     }
 };
 
+// Values holding CR, LF or other control bytes come out escaped on one line either way.
 TEST_P(ReportTest, DumpAndRecordGiveTheSameKeys) {
     mpro::Context ctx = Open("USER01");
-    const std::string outside = OutsideCertificate();
-    ASSERT_FALSE(outside.empty()) << "openssl req failed";
+    const std::string outside = OutsideCertificate("outside", "/C=RU/ST=Moscow/O=Outside Bank/CN=OUTSIDE");
+    const std::string forged = OutsideCertificate("forged", "/C=RU/ST=North\x01/O=Bank\nO=Other/CN=MALLORY\r\nCN=USER01");
+    ASSERT_FALSE(outside.empty() || forged.empty()) << "openssl req failed";
     struct Case {
         std::string file, cn, state;
-    } cases[] = {{Pki().CertFile("USER01"), "USER01", ""}, {outside, "OUTSIDE", "Moscow"}};
+    } cases[] = {{Pki().CertFile("USER01"), "USER01", ""},
+                 {outside, "OUTSIDE", "Moscow"},
+                 {forged, "MALLORY\\0D\\0ACN=USER01", "North\\01"}};
     for (const auto& c : cases) {
         const std::string pem = ReadAll(c.file);
         const auto* data = reinterpret_cast<const unsigned char*>(pem.data());
@@ -67,6 +71,9 @@ TEST_P(ReportTest, DumpAndRecordGiveTheSameKeys) {
         EXPECT_GT(key.size(), 40u) << report;
         EXPECT_EQ(key.find("    "), std::string::npos) << "indentation removed: " << report;
         EXPECT_EQ(keys, Keys(fromRecord)) << "dump:\n" << dump;
+        const std::string lines = report.substr(0, report.find("PKey="));
+        for (std::size_t at = 0; (at = lines.find_first_of("\r\n", at)) != std::string::npos; at += 2)
+            EXPECT_EQ(lines.compare(at, 2, "\r\n"), 0) << "a line ends inside a value: " << report;
     }
 }
 

@@ -2,6 +2,7 @@
 #include <openssl/pem.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -96,13 +97,30 @@ TEST_P(SignatureTest, AttachedRoundTripGivesDataLength) {
     EXPECT_EQ(signer, Pki().SubjectLine("USER02"));
 }
 
-TEST_P(SignatureTest, NothingMayHideBeforeTheAttachedTrailer) {
-    const auto buf = SignAttached(Open("USER02"), "attached payload");
+// A signature fills its span exactly: bytes before the attached trailer, or behind a detached
+// signature (the toolkit's own or one that `openssl cms` made), are refused.
+TEST_P(SignatureTest, NothingMayHideBehindASignature) {
+    const std::string data = "attached payload";
+    const auto buf = SignAttached(Open("USER02"), data);
+    const std::string dir = TempDir("cmssig");
+    std::ofstream(dir + "/in.txt", std::ios::binary) << data;
+    const std::string cmd = std::string("openssl cms -sign -binary -outform DER") +
+                            (GetParam() == Algo::Gost ? " -engine gost" : "") + " -in '" + dir + "/in.txt' -signer '" +
+                            Pki().CertFile("USER02") + "' -inkey '" + Pki().KeyFile("USER02") + "' -out '" + dir +
+                            "/sig.der' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    const std::string cms = ReadAll(dir + "/sig.der");
+    const std::vector<unsigned char> detached[] = {SignDetached(Open("USER02"), data), {cms.begin(), cms.end()}};
+    for (const auto& sig : detached) EXPECT_EQ(Verify(Open("USER01"), data, sig), 0) << LastError();
     std::int32_t length = 0;
     for (std::size_t extra : {1u, 40u}) {
         auto padded = buf;
         padded.insert(padded.end() - 8, extra, 0);
         EXPECT_EQ(VerifyAttached(Open("USER01"), padded, &length), -1012) << extra << " bytes before the trailer";
+        for (auto sig : detached) {
+            sig.insert(sig.end(), extra, 0);
+            EXPECT_EQ(Verify(Open("USER01"), data, sig), -1012) << extra << " bytes behind a detached signature";
+        }
     }
 }
 

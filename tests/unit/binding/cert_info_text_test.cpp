@@ -28,7 +28,7 @@ TEST(PublicKeyText, WithoutLabelKeepsTextAfterFirstLine) {
 
 TEST(PublicKeyText, SingleLineAndTrailingLineFeed) {
     EXPECT_EQ(FormatPublicKeyText("only"), "PKey=\r\nonly\r\n\r\n");
-    EXPECT_EQ(FormatPublicKeyText("Public Key Algorithm: RSA\r\n"), "PKeyAlg=RSA\r\r\nPKey=\r\nPublic Key Algorithm: RSA\r\n\r\n");
+    EXPECT_EQ(FormatPublicKeyText("Public Key Algorithm: RSA\r\n"), "PKeyAlg=RSA\r\nPKey=\r\nPublic Key Algorithm: RSA\r\n\r\n");
     EXPECT_EQ(FormatPublicKeyText("Public Key Algorithm: RSA"), "PKey=\r\nPublic Key Algorithm: RSA\r\n\r\n");
 }
 
@@ -40,6 +40,15 @@ TEST(NameLines, FixedOrderSkippingEmptyFields) {
     name.T = "Boss";
     EXPECT_EQ(FormatNameLines(name, "I"), "ICN=CA1\r\nIO=Org\r\nIT=Boss\r\n");
     EXPECT_EQ(FormatNameLines(mpro::NameRecord{}, ""), "");
+}
+
+// A value cannot end its line: CR, LF and the other control bytes are escaped as "\" + hex.
+TEST(NameLines, ControlBytesCannotStartAnotherLine) {
+    mpro::NameRecord name{};
+    name.CN = "MALLORY\r\nCN=USER01";
+    name.O = "Org\nO=Bank\x7F\x01";
+    EXPECT_EQ(FormatNameLines(name, ""), "CN=MALLORY\\0D\\0ACN=USER01\r\nO=Org\\0AO=Bank\\7F\\01\r\n");
+    EXPECT_EQ(FormatPublicKeyText("Public Key Algorithm: RSA\rCN=X\n key"), "PKeyAlg=RSA\\0DCN=X\r\nPKey=\r\nkey\r\n\r\n");
 }
 
 class InfoText : public BindingTest {

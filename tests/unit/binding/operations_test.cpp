@@ -192,6 +192,16 @@ TEST_F(Operations, MakeRequestLeavesOutParameter23ForSmallToolkitsAndEmptyCertif
     EXPECT_EQ(order, (std::vector<std::string>{"2", "20"}));
 }
 
+// With the caller's vector the request context gets its signature algorithm and key size (the
+// kind of keys a new container gets), and nothing else of it.
+TEST_F(Operations, MakeRequestTakesTheAlgorithmOfTheCallersVector) {
+    const ParamVector v = Vector({{1, "certs"}, {4, "SHA1"}, {5, "3072"}, {18, "USER02"}});
+    binding_->MakeRequest("", "D", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, "r", "CN", &v);
+    std::vector<std::string> order;
+    for (const auto& call : fake_->Calls("SetCryptoParamValue")) order.push_back(call[2] + "=" + call[3]);
+    EXPECT_EQ(order, (std::vector<std::string>{"2=D", "4=SHA1", "5=3072", "20=CN"}));
+}
+
 TEST_F(Operations, SizeQueries) {
     fake_->SetResult("GetMaxCertificateLength", 1000);
     fake_->SetResult("GetMaxCertInfoLength", 234);

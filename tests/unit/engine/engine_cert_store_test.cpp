@@ -91,6 +91,9 @@ TEST_F(CertStoreTest, RemoveCertificateKeepsTheOwnOneAndTheBackups) {
     EXPECT_EQ(engine_->RemoveCertificate("USER03"), 0);
     EXPECT_EQ(engine_->RemoveCertificate("..\\certs\\USER01"), -110);
     EXPECT_EQ(engine_->RemoveCertificate(nullptr), -101);
+    // The own UID with its letters of the ANSI code page (here Cyrillic) in another case too.
+    Fake().SetText("GetCurrentUID", "/CN=\xc8\xc2\xc0\xcd");
+    EXPECT_EQ(engine_->RemoveCertificate("\xe8\xe2\xe0\xed"), -120);
     Fake().SetResult("GetCurrentUID", -1040);
     EXPECT_EQ(engine_->RemoveCertificate("USER02"), -1040);
 }

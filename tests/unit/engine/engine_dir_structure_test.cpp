@@ -1,5 +1,6 @@
 // A new user's directories laid out by CreateDirStructure, and the match of a certificate
 // transfer with a request transfer in a private temporary directory that never stays.
+#include <filesystem>
 #include <optional>
 
 #include "binding/base64.h"
@@ -47,6 +48,32 @@ TEST_F(EngineTest, CreateDirStructureFilesOwnAndCACertificates) {
         }
     }
     EXPECT_EQ(ReadFile("in\\a.pem"), "in\\a.pem") << "sources are copied, not moved";
+    EXPECT_EQ(Fake().CallCount("IncludePublicKey"), 0) << "the administrator's CA files are filed as given";
+}
+
+// Without the key or the certificate directory nothing is laid out, least of all in the
+// working directory (here one that holds a "CA" directory).
+TEST_F(EngineTest, CreateDirStructureWithoutItsDirectoriesCreatesNothing) {
+    Fake().SetText("GetCurrentUID", "/C=RU/CN=USER01");
+    ASSERT_TRUE(CreateDirectoryPath(Path("work\\CA")));
+    WriteFile("user.pem", "user");
+    WriteFile("ca.pem", "ca");
+    ASSERT_EQ(engine_->SetCryptoParamValue(1, Path("own.pem").c_str()), 0);
+    struct WorkingDirectory {
+        std::filesystem::path saved = std::filesystem::current_path();
+        ~WorkingDirectory() {
+            std::error_code ignored;
+            std::filesystem::current_path(saved, ignored);
+        }
+    } restore;
+    std::filesystem::current_path(platform::NativePath(Path("work")));
+    for (const auto& [certificates, keys] : {std::pair{"", "keys"}, std::pair{"certs", ""}}) {
+        ASSERT_EQ(engine_->SetCryptoParamValue(2, *certificates ? Path(certificates).c_str() : ""), 0);
+        ASSERT_EQ(engine_->SetCryptoParamValue(3, *keys ? Path(keys).c_str() : ""), 0);
+        const auto before = Listing();
+        EXPECT_EQ(engine_->CreateDirStructure(Path("user.pem").c_str(), Path("ca.pem").c_str()), -107);
+        EXPECT_EQ(Listing(), before) << certificates << "|" << keys;
+    }
 }
 
 class TransferMatchTest : public EngineTest {

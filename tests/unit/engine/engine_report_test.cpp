@@ -47,6 +47,10 @@ TEST(ReportFromDump, KeysFromTheMarkers) {
         {"R3410 Public Key:\n                04:41\n        Attributes:\n", "PKey=\r\n04:41\r\n\r\n"},
         {"0123456789ab\nline two\n", "PKey=\r\nline two\r\n\r\n"},  // no marker: after the first line
         {"", "PKey=\r\n\r\n"},
+        // A control byte inside a value is escaped: no value can end its line.
+        {"Serial Number:\r\n    1A\x7F" "2B\r\nSubject: C=RU, CN=A\rB\x01\r\n        Subject Public Key Info:\r\n"
+         "    Public Key Algorithm: rsa\x0B\r\nPublic Key: \r\nK\r\n",
+         "SN=1A\\7F2B\r\nCN=A\\0DB\\01\r\nC=RU\r\nPKeyAlg=rsa\\0B\r\nPKey=\r\nK\r\n\r\n"},
     };
     for (const auto& [dump, report] : cases) EXPECT_EQ(ReportFromDump(dump), report) << dump;
     EXPECT_THROW(ReportFromDump("Not Before: Jan xx 12:34:56 2026\n"), EConvertError);

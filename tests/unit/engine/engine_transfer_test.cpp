@@ -139,6 +139,25 @@ TEST_F(TransferTest, InclusionKeepsBackupsAndLeavesNothingOnFailure) {
     EXPECT_EQ(ReadFile("certs\\USER01.pem") + ReadFile("certs\\USER03.cer"), "secondold cer");
 }
 
+// A CA certificate of a transfer is staged beside its name and filed (in one rename that never
+// replaces) only when the toolkit accepts it; a refusal gives the toolkit's code and leaves
+// nothing. Without a CA directory nothing is written.
+TEST_F(TransferTest, CACertificatesAreFiledOnlyWithTheToolkitsWord) {
+    const std::string ca = Transfer("Test CA", "CA");
+    EXPECT_EQ(engine_->IncludeCACertificateFromTransfer(ca.c_str()), -107) << "no CA directory";
+    EXPECT_EQ(Fake().CallCount("IncludePublicKey"), 0);
+    ASSERT_EQ(engine_->SetCryptoParamValue(3, root_.c_str()), 0);
+    Fake().SetResult("IncludePublicKey", -1051);
+    EXPECT_EQ(engine_->IncludeCACertificateFromTransfer(ca.c_str()), -1051);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"CA", "certs", "certs\\USER01.pem"}));
+    const auto asked = Fake().Calls("IncludePublicKey");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(Field(asked[0], 2), root_ + "CA\\ca.pem.new") << "the staged copy is what the toolkit judges";
+    Fake().SetResult("IncludePublicKey", 0);
+    EXPECT_EQ(engine_->IncludeCACertificateFromTransfer(ca.c_str()), 0);
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"CA", "CA\\ca.pem", "certs", "certs\\USER01.pem"}));
+}
+
 TEST_F(TransferTest, CACertificatesAreNumberedFromCaPem) {
     ASSERT_EQ(engine_->SetCryptoParamValue(3, root_.c_str()), 0);
     const std::string ca = Transfer("Test CA", "CA");
