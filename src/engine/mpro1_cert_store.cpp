@@ -27,17 +27,21 @@ std::int32_t TMPro1CryptoEngine::InternalIncludePublicKey(const std::string& tar
     if (source.empty() || !platform::FileExists(source)) return kPublicKeyNotFound;
     return Guarded("TMProCryptoEngine.InternalIncludePublicKey: ", [&]() -> std::int32_t {
         std::string uid;
-        const std::int32_t code = GetCertUIDByFile(source, UIDField(), uid);
+        const std::int32_t code = FileCertificateByUID(targetDir, source, move, uid);
         if (code != kOk) return code;
-        // The UID comes from the certificate and becomes a file name in the target directory.
-        if (!IsSafeUID(uid)) return kUIDError;
-        {
-            CriticalGuard store(StoreLock());
-            if (!FileCertificate_locked(targetDir, uid, source, move)) return kIOError;
-        }
         ForgetSubjects();
         return UpdateCertCashByFile(targetDir + uid + ".pem");
     });
+}
+
+std::int32_t TMPro1CryptoEngine::FileCertificateByUID(const std::string& targetDir, const std::string& source, bool move,
+                                                      std::string& uid) {
+    const std::int32_t code = GetCertUIDByFile(source, UIDField(), uid);
+    if (code != kOk) return code;
+    // The UID comes from the certificate and becomes a file name in the target directory.
+    if (!IsSafeUID(uid)) return kUIDError;
+    CriticalGuard store(StoreLock());
+    return FileCertificate_locked(targetDir, uid, source, move) ? kOk : kIOError;
 }
 
 std::int32_t TMPro1CryptoEngine::UpdateCertCashByFile(const std::string& file) {
@@ -91,11 +95,18 @@ std::int32_t TMPro1CryptoEngine::RemoveCertificate(const char* uid) {
         if (!IsSafeUID(uid)) return kUIDError;
         const std::string base = CertificateDir() + uid;
         {
+            // Both files go or neither: UID.cer first, so that while UID.pem is still there
+            // no reader takes the older file for the current one; a failure puts it back.
             CriticalGuard store(StoreLock());
-            for (const char* ext : {".pem", ".cer"}) {
+            UndoLog undo;
+            for (const char* ext : {".cer", ".pem"}) {
                 const std::string file = base + ext;
-                if (platform::FileExists(file) && !platform::DeleteFile(file)) return kIOError;
+                if (!platform::FileExists(file)) continue;
+                const auto content = platform::ReadWholeFile(file);
+                if (!content || !platform::DeleteFile(file)) return kIOError;
+                undo.Add([file, content] { platform::WriteWholeFile(file, content->data(), content->size()); });
             }
+            undo.Commit();
         }
         ClearCash();
         return kOk;

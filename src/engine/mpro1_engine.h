@@ -224,6 +224,9 @@ public:
     std::int32_t ReadSubjectFromCert(const std::string& uid, std::string& subject);
     // InternalIncludePublicKey: files a certificate under its UID in targetDir, keeping backups.
     std::int32_t InternalIncludePublicKey(const std::string& targetDir, const std::string& source, bool move);
+    // FileCertificateByUID: the filing part of InternalIncludePublicKey: reads the UID of source
+    // (into uid) and files it, complete or not at all, under StoreLock.
+    std::int32_t FileCertificateByUID(const std::string& targetDir, const std::string& source, bool move, std::string& uid);
     // UpdateCertCashByFile: hands a certificate file to the toolkit's cache.
     std::int32_t UpdateCertCashByFile(const std::string& file);
     // GetCADir / GetCRLDir: the CA and CRL directories, ending in a backslash; empty when

@@ -6,6 +6,7 @@
 #include "engine/transfer_record.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
+#include "support/store_change.h"
 #include "support/text_utils.h"
 
 namespace vorlan {
@@ -46,7 +47,12 @@ std::int32_t TMPro1CryptoEngine::IncludeCACertificateFromTransfer(const char* tr
         const std::string dir = GetCADir();
         if (!IsDirectory(dir)) CreateDirectoryPath(dir);
         if (!IsDirectory(dir)) return kIOError;
-        const bool written = FileCACertificate(dir, content.block, CANaming::FirstPlain);
+        bool written = false;
+        {
+            // Two filings must not take the same free name.
+            CriticalGuard store(StoreLock());
+            written = FileCACertificate(dir, content.block, CANaming::FirstPlain);
+        }
         ClearCash();
         return written ? kOk : kIOError;
     });
