@@ -139,26 +139,30 @@ protected:
         VORLAN_HANDLE sender, receiver, pool;
     };
 
+    // Seal: kData encrypted by engine h for uid into buffer (size: its length); an empty text
+    // when that succeeded.
+    static std::string Seal(VORLAN_HANDLE h, const std::string& uid, std::string& buffer, std::int32_t& size) {
+        buffer = kData + std::string(static_cast<std::size_t>(GetMaxEncodeAddition(h)), '\0');
+        size = Size(kData);
+        const std::int32_t code = EncodeData(h, Bytes(buffer), &size, uid.c_str());
+        return code == 0 ? "" : "EncodeData for " + uid + " " + std::to_string(code);
+    }
+
     // Work: operation n of one worker; an empty text when every result was the expected one.
     std::string Work(Kind kind, const Engines& e, int worker, long n) const {
         char uid[64] = {};
+        std::string buffer;
+        std::int32_t size = 0;
         switch (kind) {
         case kSealed: {
-            std::string buffer = kData + std::string(static_cast<std::size_t>(GetMaxEncodeAddition(e.sender)), '\0');
-            std::int32_t size = Size(kData);
-            if (const std::int32_t code = EncodeData(e.sender, Bytes(buffer), &size, "USER03"))
-                return "EncodeData " + std::to_string(code);
+            if (std::string wrong = Seal(e.sender, "USER03", buffer, size); !wrong.empty()) return wrong;
             if (const std::int32_t code = DecodeData(e.receiver, Bytes(buffer), &size, uid))
                 return "DecodeData " + std::to_string(code);
             return buffer.substr(0, static_cast<std::size_t>(size)) == kData ? "" : "decrypted text differs";
         }
-        case kToRenewed: {
+        case kToRenewed:
             // The renewed user always has a current certificate, the old one or the new.
-            std::string buffer = kData + std::string(static_cast<std::size_t>(GetMaxEncodeAddition(e.sender)), '\0');
-            std::int32_t size = Size(kData);
-            const std::int32_t code = EncodeData(e.sender, Bytes(buffer), &size, "USER01");
-            return code == 0 ? "" : "EncodeData for USER01 " + std::to_string(code);
-        }
+            return Seal(e.sender, "USER01", buffer, size);
         case kDetached: {
             std::string signature(static_cast<std::size_t>(GetMaxSignatureLength(e.sender)), '\0');
             std::int32_t length = Size(signature);
@@ -174,8 +178,8 @@ protected:
                        : "a changed text verified";
         }
         case kAttached: {
-            std::string buffer = kData + std::string(static_cast<std::size_t>(GetMaxSignAddition(e.receiver)), '\0');
-            std::int32_t size = Size(kData);
+            buffer = kData + std::string(static_cast<std::size_t>(GetMaxSignAddition(e.receiver)), '\0');
+            size = Size(kData);
             if (const std::int32_t code = AddSign(e.receiver, Bytes(buffer), &size, "USER03"))
                 return "AddSign " + std::to_string(code);
             if (const std::int32_t code = RemoveSign(e.sender, Bytes(buffer), &size, uid))
@@ -195,10 +199,7 @@ protected:
             const std::string staged = world_->Path("stage\\" + std::to_string(worker) + "_" + std::to_string(n) + ".pem");
             if (!CopyFileWhole(world_->Path("stage\\" + peer + ".pem"), staged)) return "cannot stage " + staged;
             if (const std::int32_t code = IncludePublicKey(e.pool, staged.c_str())) return "IncludePublicKey " + std::to_string(code);
-            std::string buffer = kData + std::string(static_cast<std::size_t>(GetMaxEncodeAddition(e.pool)), '\0');
-            std::int32_t size = Size(kData);
-            const std::int32_t code = EncodeData(e.pool, Bytes(buffer), &size, peer.c_str());
-            return code == 0 ? "" : "EncodeData for " + peer + " " + std::to_string(code);
+            return Seal(e.pool, peer, buffer, size);
         }
         case kTransfer: {
             // A correspondent's certificate travels as a transfer signed by the pool's user.
@@ -209,10 +210,7 @@ protected:
                 return "GetPublicKeyTransferByFile " + std::to_string(code);
             if (const std::int32_t code = IncludePublicKeyTransfer(e.pool, transfer.c_str()))
                 return "IncludePublicKeyTransfer " + std::to_string(code);
-            std::string buffer = kData + std::string(static_cast<std::size_t>(GetMaxEncodeAddition(e.pool)), '\0');
-            std::int32_t size = Size(kData);
-            const std::int32_t code = EncodeData(e.pool, Bytes(buffer), &size, peer.c_str());
-            return code == 0 ? "" : "EncodeData for " + peer + " " + std::to_string(code);
+            return Seal(e.pool, peer, buffer, size);
         }
         case kCRL: {
             const std::string staged = world_->Path("stage\\" + std::to_string(worker) + "_" + std::to_string(n) + ".crl");
