@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "binding/toolkit_api.h"
-#include "integration/test_pki.h"
+#include "pki/test_pki.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
 #include "vorlan13.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/engine_factory.h"
+#include "factory/engine_factory.h"
 #include "platform/platform.h"
 #include "vorlan13.h"
 

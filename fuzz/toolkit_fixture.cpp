@@ -7,7 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "integration/test_pki.h"
+#include "pki/test_pki.h"
 
 namespace vorlan::fuzz {
 

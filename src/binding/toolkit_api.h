@@ -156,6 +156,5 @@ using FnFreeReqInfo = std::int32_t(MPRO_CALL*)(Context ctx, ReqInfoRecord* recor
 
 }  // namespace mpro
 
-// A module's file version "major.minor.build.revision" on platforms without version
-// resources (ELF) is the text behind this exported symbol (type: const char* const).
-#define VORLAN_FILE_VERSION_SYMBOL "VorlanFileVersion"
+// On ELF a plug-in's file version is the text of its exported `VorlanFileVersion`
+// (kFileVersionSymbol of the platform layer).

@@ -27,32 +27,43 @@ std::int32_t TMPro1CryptoEngine::InternalIncludePublicKey(const std::string& tar
     if (source.empty() || !platform::FileExists(source)) return kPublicKeyNotFound;
     return Guarded("TMProCryptoEngine.InternalIncludePublicKey: ", [&]() -> std::int32_t {
         std::string uid;
-        std::int32_t code = GetCertUIDByFile(source, UIDField(), uid);
+        std::int32_t code = kOk;
+        OwnCertificate own;
+        if (refuseOwnUID && (code = ReadOwnCertificate(own)) != kOk) return code;
+        code = FileCertificateByUID(targetDir, source, move, uid, refuseOwnUID ? &own : nullptr);
         if (code != kOk) return code;
-        // The UID comes from the certificate and becomes a file name in the target directory.
-        if (!IsSafeUID(uid)) return kUIDError;
-        if (refuseOwnUID && (code = RefuseOwnUID(uid, source)) != kOk) return code;
-        {
-            CriticalGuard store(StoreLock());
-            if (!FileCertificate_locked(targetDir, uid, source, move)) return kIOError;
-        }
         ForgetSubjects();
         return UpdateCertCashByFile(targetDir + uid + ".pem");
     });
 }
 
-std::int32_t TMPro1CryptoEngine::RefuseOwnUID(const std::string& uid, const std::string& certificateFile) {
+std::int32_t TMPro1CryptoEngine::ReadOwnCertificate(OwnCertificate& own) {
+    own = {};
     // No own certificate: there is no current user whose copy could be replaced.
-    const std::string own = ExpandRootMacro(TrimSpaces(ParamValue(1)));
-    if (own.empty() || !platform::FileExists(own)) return kOk;
+    const std::string file = ExpandRootMacro(TrimSpaces(ParamValue(1)));
+    if (file.empty() || !platform::FileExists(file)) return kOk;
     char current[40] = {};
     const std::int32_t code = GetCurrentUserUID(current);
     if (code != kOk) return code;
-    // File names match without regard to case, so "user01" would reach USER01.pem.
-    if (!SameTextAnsi(current, uid)) return kOk;
-    // The own certificate itself, filed again, changes nothing.
-    const auto mine = platform::ReadWholeFile(own), incoming = platform::ReadWholeFile(certificateFile);
-    return mine && incoming && *mine == *incoming ? kOk : kSelfCertificate;
+    own.uid = current;
+    own.content = platform::ReadWholeFile(file).value_or(std::string());
+    return kOk;
+}
+
+std::int32_t TMPro1CryptoEngine::FileCertificateByUID(const std::string& targetDir, const std::string& source, bool move,
+                                                      std::string& uid, const OwnCertificate* refuse) {
+    const std::int32_t code = GetCertUIDByFile(source, UIDField(), uid);
+    if (code != kOk) return code;
+    // The UID comes from the certificate and becomes a file name in the target directory.
+    if (!IsSafeUID(uid)) return kUIDError;
+    // File names match without regard to case, so "user01" would reach USER01.pem; the own
+    // certificate itself, filed again, changes nothing.
+    if (refuse != nullptr && !refuse->uid.empty() && SameTextAnsi(refuse->uid, uid)) {
+        const auto incoming = platform::ReadWholeFile(source);
+        if (refuse->content.empty() || !incoming || *incoming != refuse->content) return kSelfCertificate;
+    }
+    CriticalGuard store(StoreLock());
+    return FileCertificate_locked(targetDir, uid, source, move) ? kOk : kIOError;
 }
 
 std::int32_t TMPro1CryptoEngine::UpdateCertCashByFile(const std::string& file) {
@@ -106,11 +117,18 @@ std::int32_t TMPro1CryptoEngine::RemoveCertificate(const char* uid) {
         if (!IsSafeUID(uid)) return kUIDError;
         const std::string base = CertificateDir() + uid;
         {
+            // Both files go or neither: UID.cer first, so that while UID.pem is still there
+            // no reader takes the older file for the current one; a failure puts it back.
             CriticalGuard store(StoreLock());
-            for (const char* ext : {".pem", ".cer"}) {
+            UndoLog undo;
+            for (const char* ext : {".cer", ".pem"}) {
                 const std::string file = base + ext;
-                if (platform::FileExists(file) && !platform::DeleteFile(file)) return kIOError;
+                if (!platform::FileExists(file)) continue;
+                const auto content = platform::ReadWholeFile(file);
+                if (!content || !platform::DeleteFile(file)) return kIOError;
+                undo.Add([file, content] { platform::WriteWholeFile(file, content->data(), content->size()); });
             }
+            undo.Commit();
         }
         ClearCash();
         return kOk;

@@ -1,6 +1,7 @@
 // TMPro1CryptoEngine: laying out a new user's directories with the own and the CA
 // certificates, and asking whether a certificate transfer answers a request transfer.
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include "engine/mpro1_engine.h"
@@ -8,6 +9,7 @@
 #include "platform/platform.h"
 #include "support/file_utils.h"
 #include "support/scoped_removal.h"
+#include "support/store_change.h"
 #include "support/text_utils.h"
 
 namespace vorlan {
@@ -30,6 +32,19 @@ std::string NewNumberedDirectory(const std::string& parent) {
     return {};
 }
 
+// CACertificateNames: the CA certificate files of a directory.
+std::set<std::string> CACertificateNames(const std::string& caDir) {
+    std::set<std::string> names;
+    for (const auto& entry : platform::Enumerate(caDir + "ca*.pem")) names.insert(entry.name);
+    return names;
+}
+
+// RemoveCACertificatesBut: deletes the CA certificate files of caDir that are not in kept.
+void RemoveCACertificatesBut(const std::string& caDir, const std::set<std::string>& kept) {
+    for (const std::string& name : CACertificateNames(caDir))
+        if (kept.count(name) == 0) platform::DeleteFile(caDir + name);
+}
+
 }  // namespace
 
 std::int32_t TMPro1CryptoEngine::CreateDirStructure(const char* certificateFile, const char* caFiles) {
@@ -48,20 +63,35 @@ std::int32_t TMPro1CryptoEngine::CreateDirStructure(const char* certificateFile,
 
         const std::string source = ExpandRootMacro(certificateFile != nullptr ? certificateFile : "");
         if (source.empty() || !platform::FileExists(source)) return kIOError;
+        // Everything is read before anything changes.
+        std::vector<std::string> caCertificates;
+        for (const std::string& entry : caList) {
+            const std::string file = ExpandRootMacro(entry);
+            auto content = file.empty() ? std::nullopt : platform::ReadWholeFile(file);
+            if (!content) return kIOError;
+            caCertificates.push_back(std::move(*content));
+        }
         for (const std::string& dir : {caDir, certDir})
             if (!IsDirectory(dir)) CreateDirectoryPath(dir);
         if (!IsDirectory(caDir) || !IsDirectory(certDir)) return kIOError;
-        if (source != own && !CopyFileWhole(source, own)) return kIOError;
-        const std::int32_t code = InternalIncludePublicKey(certDir, source, false);
-        if (code != kOk) return code;
-        for (const std::string& entry : caList) {
-            const std::string file = ExpandRootMacro(entry);
-            const auto content = file.empty() ? std::nullopt : platform::ReadWholeFile(file);
-            if (!content) return kIOError;
-            const std::int32_t filed = FileCACertificate(caDir, *content, CASource::DirStructure);
-            if (filed != kOk) return filed;
+        std::string uid;
+        {
+            // The files are laid out completely or not at all: the CA certificates and the own
+            // certificate are taken back when a later step fails; the certificate filed under
+            // its UID comes last.
+            CriticalGuard store(StoreLock());
+            UndoLog undo;
+            undo.Add([caDir, present = CACertificateNames(caDir)] { RemoveCACertificatesBut(caDir, present); });
+            for (const std::string& content : caCertificates)
+                if (const std::int32_t filed = FileCACertificate(caDir, content, CASource::DirStructure); filed != kOk)
+                    return filed;
+            if (source != own && !ReplaceFile(undo, own, source)) return kIOError;
+            const std::int32_t code = FileCertificateByUID(certDir, source, false, uid);
+            if (code != kOk) return code;
+            undo.Commit();
         }
-        return kOk;
+        ForgetSubjects();
+        return UpdateCertCashByFile(certDir + uid + ".pem");
     });
 }
 

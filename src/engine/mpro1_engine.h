@@ -229,12 +229,20 @@ public:
     // with refuseOwnUID (a correspondent's certificate) not under the current user's UID.
     std::int32_t InternalIncludePublicKey(const std::string& targetDir, const std::string& source, bool move,
                                           bool refuseOwnUID = false);
-    // RefuseOwnUID: -120 when uid is the current user's (compared as file names match) and the
-    // certificate file is not the own certificate (parameter 1) itself: the own copy in the
-    // certificate directory changes only with the own certificate (directory structure, key
-    // renewal). 0 without an own certificate; GetCurrentUserUID's code when it fails. Takes
-    // the PSELock in the PSE variant: never call it under the StoreLock.
-    std::int32_t RefuseOwnUID(const std::string& uid, const std::string& certificateFile);
+    // OwnCertificate: the current user's UID and own certificate bytes; an empty uid when there
+    // is no own certificate. Read before a filing takes the StoreLock: GetCurrentUserUID takes
+    // the PSELock in the PSE variant.
+    struct OwnCertificate {
+        std::string uid, content;
+    };
+    std::int32_t ReadOwnCertificate(OwnCertificate& own);
+    // FileCertificateByUID: the filing part of InternalIncludePublicKey: reads the UID of source
+    // (into uid) and files it, complete or not at all, under StoreLock. With refuse (a
+    // correspondent's certificate): -120 when the UID is the current user's (compared as file
+    // names match) and source is not the own certificate itself, so the own copy in the
+    // certificate directory changes only with the own certificate.
+    std::int32_t FileCertificateByUID(const std::string& targetDir, const std::string& source, bool move,
+                                      std::string& uid, const OwnCertificate* refuse = nullptr);
     // UpdateCertCashByFile: hands a certificate file to the toolkit's cache.
     std::int32_t UpdateCertCashByFile(const std::string& file);
     // GetCADir / GetCRLDir: the CA and CRL directories, ending in a backslash; empty when

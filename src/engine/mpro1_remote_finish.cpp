@@ -34,28 +34,6 @@ bool Rename(UndoLog& undo, const std::string& from, const std::string& to) {
     return true;
 }
 
-// Replace: target gets the content of source in one rename; taken back by putting the old
-// content in place the same way (or removing a target that was not there).
-bool Replace(UndoLog& undo, const std::string& target, const std::string& source) {
-    std::optional<std::string> old;
-    if (platform::FileExists(target) && !(old = platform::ReadWholeFile(target))) return false;
-    const std::string staged = StagedName(target);
-    if (!platform::CopyWholeFile(source, staged)) return false;
-    if (!platform::RenameReplacing(staged, target)) {
-        platform::DeleteFile(staged);
-        return false;
-    }
-    undo.Add([target, staged, old] {
-        if (!old) {
-            platform::DeleteFile(target);
-        } else if (platform::WriteWholeFile(staged, old->data(), old->size()) &&
-                   !platform::RenameReplacing(staged, target)) {
-            platform::DeleteFile(staged);
-        }
-    });
-    return true;
-}
-
 }  // namespace
 
 std::int32_t TMPro1CryptoEngine::RemoteGenerateFinishEx(const char* transfer, std::int32_t* step) {
@@ -123,9 +101,9 @@ std::int32_t TMPro1CryptoEngine::RemoteGenerateFinish(const char* transfer) {
                 if (platform::FileExists(filed) &&
                     !(sameName ? Backup(undo, filed, filedBackup) : Rename(undo, filed, filedBackup)))
                     return kKeyExchangeError;
-                if (!Replace(undo, certDir + newUid + ".pem", issued)) return kKeyExchangeError;
+                if (!ReplaceFile(undo, certDir + newUid + ".pem", issued)) return kKeyExchangeError;
             }
-            if (!Backup(undo, own, certDir + oldUid + "." + FormatNumber3(backup)) || !Replace(undo, own, issued))
+            if (!Backup(undo, own, certDir + oldUid + "." + FormatNumber3(backup)) || !ReplaceFile(undo, own, issued))
                 return kKeyExchangeError;
             undo.Commit();
         }

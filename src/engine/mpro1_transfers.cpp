@@ -13,6 +13,7 @@
 #include "support/errors.h"
 #include "support/file_utils.h"
 #include "support/scoped_removal.h"
+#include "support/store_change.h"
 #include "support/text_utils.h"
 
 namespace vorlan {
@@ -22,25 +23,6 @@ namespace {
 constexpr std::int32_t kMaxUIDBuffer = 40;
 
 unsigned char* Bytes(std::string& s) { return reinterpret_cast<unsigned char*>(s.data()); }
-
-// ReplaceFiledCertificate: source becomes dir + uid + ".pem"; the current UID.pem (else
-// UID.cer) becomes the next numbered backup first. On failure the old certificate is put
-// back, so the UID never loses its current certificate.
-std::int32_t ReplaceFiledCertificate(const std::string& dir, const std::string& uid, const std::string& source) {
-    const std::string base = dir + uid;
-    const std::string current = base + ".pem";
-    const std::string backup = base + "." + FormatNumber3(NextNumberedExtension(dir, uid));
-    std::string displaced;
-    for (const std::string& old : {current, base + ".cer"}) {
-        if (!platform::FileExists(old)) continue;
-        if (!platform::MoveFile(old, backup)) return kIOError;
-        displaced = old;
-        break;
-    }
-    if (platform::MoveFile(source, current)) return kOk;
-    if (!displaced.empty()) platform::MoveFile(backup, displaced);
-    return kIOError;
-}
 
 }  // namespace
 
@@ -98,9 +80,14 @@ std::int32_t TMPro1CryptoEngine::SaveTransferToFile(const std::string& directory
     const std::int32_t code = GetPublicKeyBlockByTransfer(transfer, content);
     if (code != kOk) return code;
     return Guarded("TMProCryptoEngine.SaveTransferToFile: ", [&]() -> std::int32_t {
-        const std::string file = IncludeBackslash(directory) + fileName;
-        return WriteFileBuffer(file, content.block.data(), static_cast<std::int32_t>(content.block.size())) ? kOk
-                                                                                                             : kIOError;
+        // A file of that name is replaced in one rename: it is never gone without the new one.
+        const std::string file = IncludeBackslash(directory) + fileName, staged = StagedName(file);
+        ScopedRemoval leftover(staged, ScopedRemoval::Kind::File);
+        if (!WriteFileBuffer(staged, content.block.data(), static_cast<std::int32_t>(content.block.size())) ||
+            !platform::RenameReplacing(staged, file))
+            return kIOError;
+        leftover.Keep();
+        return kOk;
     });
 }
 
@@ -153,22 +140,26 @@ std::int32_t TMPro1CryptoEngine::IncludePublicKeyTransfer(const char* transfer) 
     return Guarded("TMProCryptoEngine.IncludePublicKeyTransfer: ", [&]() -> std::int32_t {
         const std::string dir = CertificateDir();
         if (dir.empty()) return kIOError;
-        const std::string name = "crt" + FormatNumber5(NextNumberedName(dir, "crt*.*")) + ".pem";
-        std::int32_t code = SaveTransferToFile(dir, transfer, name);
+        TransferBlock content;
+        std::int32_t code = GetPublicKeyBlockByTransfer(transfer, content);
         if (code != kOk) return code;
-        // The toolkit finds certificates in this directory by subject: a file that is not
-        // filed under its UID must not stay, whatever goes wrong from here on.
-        ScopedRemoval temporary(dir + name, ScopedRemoval::Kind::File);
-        if (!platform::FileExists(temporary.Path())) return kTransferError;
-        std::string uid;
-        code = GetCertUIDByFile(temporary.Path(), UIDField(), uid);
+        OwnCertificate own;
+        code = ReadOwnCertificate(own);
         if (code != kOk) return code;
-        if (!IsSafeUID(uid)) return kUIDError;
-        code = RefuseOwnUID(uid, temporary.Path());
-        if (code != kOk) return code;
-        code = ReplaceFiledCertificate(dir, uid, temporary.Path());
-        if (code != kOk) return code;
-        temporary.Keep();
+        {
+            // The file takes the next "crt" number and is filed under its UID as IncludePublicKey
+            // files one: backup copied, replaced in one rename, complete or not at all.
+            CriticalGuard store(StoreLock());
+            const std::string name = "crt" + FormatNumber5(NextNumberedName(dir, "crt*.*")) + ".pem";
+            // The toolkit finds certificates in this directory by subject: a file that is not
+            // filed under its UID must not stay, whatever goes wrong from here on.
+            ScopedRemoval temporary(dir + name, ScopedRemoval::Kind::File);
+            if (!WriteFileBuffer(temporary.Path(), content.block.data(), static_cast<std::int32_t>(content.block.size())))
+                return kIOError;
+            std::string uid;
+            code = FileCertificateByUID(dir, temporary.Path(), false, uid, &own);
+            if (code != kOk) return code;
+        }
         // Contexts that read the directory before would still answer with the replaced certificate.
         ClearCash();
         return kOk;

@@ -2,7 +2,7 @@
 // the host's token callback, and the few whose results the export maps.
 #include <string>
 
-#include "engine/engine_factory.h"
+#include "factory/engine_factory.h"
 #include "exports/export_call.h"
 #include "exports/library_lifetime.h"
 #include "platform/ansi_text.h"

@@ -101,8 +101,11 @@ std::string ModuleFileName(ModuleHandle module);
 struct FileVersion {
     std::uint16_t major, minor, build, revision;
 };
+// kFileVersionSymbol: on POSIX (ELF has no version resource) the exported symbol, of type
+// const char* const, whose text "major.minor.build.revision" is a module's file version.
+inline constexpr const char* kFileVersionSymbol = "VorlanFileVersion";
 // ModuleFileVersion: the file version of a loaded module (version resource on Windows,
-// the exported VORLAN_FILE_VERSION_SYMBOL text on POSIX), nullopt when it has none.
+// the kFileVersionSymbol text on POSIX), nullopt when it has none.
 std::optional<FileVersion> ModuleFileVersion(ModuleHandle module);
 // HostExecutablePath: full path of the program that loaded the library.
 std::string HostExecutablePath();

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <memory>
 
-#include "binding/toolkit_api.h"
 #include "platform/platform.h"
 #include "platform/posix_path.h"
 
@@ -135,7 +134,7 @@ std::string ModuleFileName(ModuleHandle module) {
 
 std::optional<FileVersion> ModuleFileVersion(ModuleHandle module) {
     if (module == nullptr) return std::nullopt;
-    const auto* text = static_cast<const char* const*>(::dlsym(module, VORLAN_FILE_VERSION_SYMBOL));
+    const auto* text = static_cast<const char* const*>(::dlsym(module, kFileVersionSymbol));
     if (text == nullptr || *text == nullptr) return std::nullopt;
     return ParseVersion(*text);
 }

@@ -1,6 +1,9 @@
 #include "support/store_change.h"
 
 #include <memory>
+#include <optional>
+
+#include "platform/platform.h"
 
 namespace vorlan {
 
@@ -19,6 +22,26 @@ UndoLog::~UndoLog() {
             // Runs while a failure unwinds: what cannot be taken back stays as it is.
         }
     }
+}
+
+bool ReplaceFile(UndoLog& undo, const std::string& target, const std::string& source) {
+    std::optional<std::string> old;
+    if (platform::FileExists(target) && !(old = platform::ReadWholeFile(target))) return false;
+    const std::string staged = StagedName(target);
+    if (!platform::CopyWholeFile(source, staged)) return false;
+    if (!platform::RenameReplacing(staged, target)) {
+        platform::DeleteFile(staged);
+        return false;
+    }
+    undo.Add([target, staged, old] {
+        if (!old) {
+            platform::DeleteFile(target);
+        } else if (platform::WriteWholeFile(staged, old->data(), old->size()) &&
+                   !platform::RenameReplacing(staged, target)) {
+            platform::DeleteFile(staged);
+        }
+    });
+    return true;
 }
 
 }  // namespace vorlan

@@ -37,4 +37,8 @@ private:
     std::vector<std::function<void()>> steps_;
 };
 
+// ReplaceFile: target gets a copy of source in one rename (staged beside it); undo puts the
+// old content back the same way, or removes a target that was not there. False: nothing changed.
+bool ReplaceFile(UndoLog& undo, const std::string& target, const std::string& source);
+
 }  // namespace vorlan

@@ -3,34 +3,21 @@
 // carries the CA's name under another key, is refused and the installed list stays in force.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <fstream>
 #include <tuple>
 
 #include "installation.h"
+#include "pki/openssl_ca.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
 
 namespace vorlan::test {
 namespace {
 
-// UtcStamp: now + days as YYYYMMDDHHMMSSZ.
-std::string UtcStamp(long days) {
-    const std::time_t t = std::time(nullptr) + days * 86400;
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d%H%M%SZ", &tm);
-    return text;
-}
-
 class CRLTest : public ::testing::TestWithParam<std::tuple<Algorithm, bool>> {
 protected:
     void SetUp() override {
         install_ = Installation::Get(std::get<0>(GetParam()));
         if (install_ == nullptr) GTEST_SKIP() << "the GOST engine is not installed";
-        gost_ = std::get<0>(GetParam()) == Algorithm::Gost;
         base_ = std::string("crltest_") + (std::get<1>(GetParam()) ? "numbered" : "dated") + "\\";
         for (const char* sub : {"ca", "impostor", "CRL", "in"}) ASSERT_TRUE(CreateDirectoryPath(install_->Path(base_ + sub)));
         install_->pki().WriteCA(Native("ca/ca.pem"));
@@ -45,23 +32,14 @@ protected:
     }
     std::string Native(const std::string& relative) const { return install_->Native(base_ + relative); }
     // List: a CRL of the issuer ("ca" or "impostor") issued `days` from now, revoking the
-    // serial given (0: none), numbered when the test says so.
+    // serial given (0: none) besides those revoked before, numbered when the test says so.
     std::string List(const std::string& issuer, const std::string& name, long days, long revoked) const {
-        const std::string dir = Native(issuer) + "/";
-        std::ofstream(dir + "ca.cnf") << "[ca]\ndefault_ca = d\n[d]\ndatabase = " << dir << "index.txt\n"
-                                      << (std::get<1>(GetParam()) ? "crlnumber = " + dir + "number\n" : "")
-                                      << "default_md = " << (gost_ ? "md_gost12_256" : "sha256") << "\ndefault_crl_days = 30\n";
-        if (!platform::FileExists(dir + "number")) std::ofstream(dir + "number") << "01\n";
-        std::ofstream index(dir + "index.txt", std::ios::trunc);
-        if (revoked != 0)
-            index << "R\t" << UtcStamp(300).substr(2) << "\t" << UtcStamp(-3).substr(2) << "\t" << std::hex << revoked
-                  << "\tunknown\t/CN=REVOKED\n";
-        index.close();
-        const std::string command = std::string("openssl ca") + (gost_ ? " -engine gost" : "") + " -config '" + dir +
-                                    "ca.cnf' -gencrl -keyfile '" + dir + "ca.key' -cert '" + dir + "ca.pem' -crl_lastupdate " +
-                                    UtcStamp(days) + " -out '" + dir + name + "' > /dev/null 2>&1";
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
-        return dir + name;
+        OpensslCA ca(Native(issuer), std::get<0>(GetParam()));
+        ca.UseRoot(Native(issuer + "/ca.pem"), Native(issuer + "/ca.key"));
+        if (revoked != 0) ca.Revoke(revoked);
+        const std::string list = Native(issuer + "/" + name);
+        EXPECT_TRUE(ca.WriteCRL(list, {.lastUpdateDays = days, .numbered = std::get<1>(GetParam())})) << list;
+        return list;
     }
     // Include: IncludeCRL of a copy of the list into this test's CRL directory.
     std::int32_t Include(const std::string& list) const {
@@ -91,7 +69,6 @@ protected:
     }
 
     Installation* install_ = nullptr;
-    bool gost_ = false;
     std::string base_;
 };
 

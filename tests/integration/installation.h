@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "test_pki.h"
+#include "pki/test_pki.h"
 #include "vorlan13.h"
 
 namespace vorlan::test {

@@ -19,31 +19,14 @@ RenewalWorld::RenewalWorld(const Installation& install, const std::string& name)
     : install_(install), base_(install.Path("renewal\\" + name + "\\")), gost_(install.algorithm() == Algorithm::Gost) {
     DeleteDirectory(base_, true);
     for (const char* sub : {"ca", "CA", "CRL", "inbox"}) EXPECT_TRUE(CreateDirectoryPath(Path(sub)));
-    const std::string ca = Native("ca");
-    std::ofstream(ca + "/ca.cnf") << "[ca]\ndefault_ca = d\n[d]\ndatabase = " << ca << "/index.txt\ncrlnumber = " << ca
-                                  << "/crlnumber\ndefault_md = " << (gost_ ? "md_gost12_256" : "sha256")
-                                  << "\ndefault_crl_days = 30\n";
-    std::ofstream(ca + "/index.txt");
-    std::ofstream(ca + "/crlnumber") << "01\n";
-    std::ofstream(ca + "/user.ext") << "basicConstraints = CA:FALSE\n"
-                                    << "keyUsage = digitalSignature, nonRepudiation, keyEncipherment, keyAgreement\n";
-    const std::string key = gost_ ? "-algorithm gost2012_256 -pkeyopt paramset:A" : "-algorithm RSA -pkeyopt rsa_keygen_bits:2048";
-    EXPECT_TRUE(OpenSsl("genpkey", key + " -out '" + ca + "/ca.key'"));
-    EXPECT_TRUE(OpenSsl("req", "-new -x509 -days 30 -key '" + ca + "/ca.key' -subj '/C=RU/O=Outside CA/CN=Outside CA' " +
-                                   "-addext 'basicConstraints=critical,CA:TRUE' -addext 'keyUsage=critical,keyCertSign,cRLSign' " +
-                                   "-out '" + Native("CA") + "/ca.pem'"));
-    EXPECT_TRUE(OpenSsl("ca", "-config '" + ca + "/ca.cnf' -gencrl -keyfile '" + ca + "/ca.key' -cert '" + Native("CA") +
-                                  "/ca.pem' -out '" + Native("CRL") + "/crl.pem'"));
+    ca_ = std::make_unique<OpensslCA>(Native("ca"), install.algorithm());
+    EXPECT_TRUE(ca_->MakeRoot("/C=RU/O=Outside CA/CN=Outside CA", 30, Native("CA") + "/ca.pem"));
+    EXPECT_TRUE(ca_->WriteCRL(Native("CRL") + "/crl.pem"));
 }
 
 RenewalWorld::~RenewalWorld() { DeleteDirectory(base_, true); }
 
 std::string RenewalWorld::Native(const std::string& relative) const { return platform::NativePath(Path(relative)); }
-
-bool RenewalWorld::OpenSsl(const std::string& command, const std::string& args) const {
-    const std::string line = "openssl " + command + (gost_ ? " -engine gost" : "") + " " + args + " > /dev/null 2>&1";
-    return std::system(line.c_str()) == 0;
-}
 
 std::string RenewalWorld::ErrorText(VORLAN_HANDLE h, std::int32_t code) {
     char text[1024] = {};
@@ -66,10 +49,7 @@ EnginePtr RenewalWorld::Open(const std::string& user) const {
 
 std::string RenewalWorld::Issue(const std::string& request, long serial) const {
     const std::string certificate = Path("inbox\\issued_" + std::to_string(serial) + ".pem");
-    EXPECT_TRUE(OpenSsl("x509", "-req -in '" + platform::NativePath(request) + "' -CA '" + Native("CA") + "/ca.pem' -CAkey '" +
-                                    Native("ca") + "/ca.key' -set_serial " + std::to_string(serial) +
-                                    " -days 30 -extfile '" + Native("ca") + "/user.ext' -out '" + Native("inbox") +
-                                    "/issued_" + std::to_string(serial) + ".pem'"))
+    EXPECT_TRUE(ca_->IssueRequest(platform::NativePath(request), serial, platform::NativePath(certificate), 30))
         << "the CA refused " << request;
     return certificate;
 }

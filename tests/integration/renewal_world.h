@@ -4,11 +4,13 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "installation.h"
+#include "pki/openssl_ca.h"
 
 namespace vorlan::test {
 
@@ -29,6 +31,8 @@ public:
     EnginePtr Open(const std::string& user) const;
     // Issue: the CA's certificate for a request file; the certificate's path.
     std::string Issue(const std::string& request, long serial) const;
+    // CA: the world's certification authority (its certificate is CA\\ca.pem, its CRL CRL\\crl.pem).
+    const OpensslCA& CA() const { return *ca_; }
     // Keygen: the key generation utility run on a directory of the world.
     bool Keygen(const std::string& dir) const;
 
@@ -53,10 +57,10 @@ public:
     static std::string ErrorText(VORLAN_HANDLE h, std::int32_t code);
 
 private:
-    bool OpenSsl(const std::string& command, const std::string& args) const;
     const Installation& install_;
     std::string base_;  // ends in a backslash
     bool gost_;
+    std::unique_ptr<OpensslCA> ca_;
 };
 
 }  // namespace vorlan::test

@@ -5,12 +5,11 @@
 // another key, and a certificate with the installed key but a foreign signature are refused,
 // each with its code, and nothing is written.
 #include <algorithm>
-#include <fstream>
 
 #include "installation.h"
 #include "platform/platform.h"
+#include "pki/openssl_ca.h"
 #include "support/file_utils.h"
-#include "support/openssl_cli.h"
 
 namespace vorlan::test {
 namespace {
@@ -55,24 +54,25 @@ protected:
 };
 
 TEST_P(CATrustTest, OnlyCertificatesAnInstalledCAVouchesForAreFiled) {
-    const OpensslCli cli(install_->Native("staging"), gost_);
     const std::string root = install_->Native("CA/ca.pem"), rootKey = install_->Native("ca.key");
     const std::string rootName = gost_ ? "/C=RU/O=Test Bank/CN=Test CA GOST" : "/C=RU/O=Test Bank/CN=Test CA RSA";
-    ASSERT_TRUE(cli.IssueCA("/C=RU/O=Test Bank/CN=Branch CA", root, rootKey, Made("sub.pem"), Made("sub.key")));
-    ASSERT_TRUE(cli.IssueCA("/C=RU/O=Test Bank/CN=Test CA 2", root, rootKey, Made("link.pem"), Made("link.key")));
-    ASSERT_TRUE(cli.Reissue(rootName, rootKey, Made("reissued.pem")));
-    ASSERT_TRUE(cli.SelfSigned("/C=RU/O=Other Bank/CN=Other CA", Made("foreign.pem"), Made("foreign.key")));
-    ASSERT_TRUE(cli.SelfSigned(rootName, Made("impostor.pem"), Made("impostor.key")));
-    ASSERT_TRUE(cli.Issue("/C=RU/O=Test Bank/CN=CLERK", root, rootKey, Made("user.pem"), Made("user.key")));
+    OpensslCA ca(install_->Native("staging"), install_->algorithm()), other(install_->Native("staging_other"), install_->algorithm());
+    ca.UseRoot(root, rootKey);
+    other.UseRoot(Made("foreign.pem"), Made("foreign.key"));
+    ASSERT_TRUE(ca.IssueCA("/C=RU/O=Test Bank/CN=Branch CA", Made("sub.pem"), Made("sub.key")));
+    ASSERT_TRUE(ca.IssueCA("/C=RU/O=Test Bank/CN=Test CA 2", Made("link.pem"), Made("link.key")));
+    ASSERT_TRUE(ca.Reissue(rootName, Made("reissued.pem")));
+    ASSERT_TRUE(ca.SelfSigned("/C=RU/O=Other Bank/CN=Other CA", Made("foreign.pem"), Made("foreign.key")));
+    ASSERT_TRUE(ca.SelfSigned(rootName, Made("impostor.pem"), Made("impostor.key")));
+    ASSERT_TRUE(ca.Issue("/C=RU/O=Test Bank/CN=CLERK", Made("user.pem"), Made("user.key")));
     // The installed CA's key in a certificate that the foreign CA signed.
-    std::ofstream(Made("ext.cnf")) << "basicConstraints = critical,CA:TRUE\nkeyUsage = critical,keyCertSign,cRLSign\n";
-    ASSERT_TRUE(cli.Run("pkey -in " + cli.Quote(rootKey) + " -pubout -out " + cli.Quote(Made("root_pub.pem"))) &&
-                cli.Run("req -new -key " + cli.Quote(Made("foreign.key")) + " -subj " + cli.Quote(rootName) + " -out " +
-                        cli.Quote(Made("samekey.req"))) &&
-                cli.Run("x509 -req -in " + cli.Quote(Made("samekey.req")) + " -CA " + cli.Quote(Made("foreign.pem")) +
-                        " -CAkey " + cli.Quote(Made("foreign.key")) + " -force_pubkey " + cli.Quote(Made("root_pub.pem")) +
-                        " -extfile " + cli.Quote(Made("ext.cnf")) + " -set_serial 77 -days 30 -out " +
-                        cli.Quote(Made("samekey.pem"))));
+    const auto q = &OpensslCA::Quote;
+    ASSERT_TRUE(ca.Run("pkey", "-in " + q(rootKey) + " -pubout -out " + q(Made("root_pub.pem"))) &&
+                other.Request(Made("foreign.key"), rootName, Made("samekey.req")) &&
+                other.Run("x509", "-req -in " + q(Made("samekey.req")) + " -CA " + q(Made("foreign.pem")) + " -CAkey " +
+                                      q(Made("foreign.key")) + " -force_pubkey " + q(Made("root_pub.pem")) + " -extfile " +
+                                      q(install_->Native("staging_other/ca.ext")) + " -set_serial 77 -days 30 -out " +
+                                      q(Made("samekey.pem"))));
 
     const std::pair<const char*, std::int32_t> refused[] = {
         {"user.pem", -1050}, {"foreign.pem", -1051}, {"impostor.pem", -1051}, {"samekey.pem", -1051}};

@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "exchange_fixture.h"
+#include "pki/openssl_ca.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
-#include "support/openssl_cli.h"
 
 namespace vorlan::test {
 namespace {
@@ -15,15 +15,14 @@ namespace {
 class TrustTest : public ExchangeTest {
 protected:
     // Identity: NAME\own.pem and NAME\key.pem from openssl, issued by the installation's CA
-    // (dates as OpensslCli::Issue) or self-signed; returns the certificate's path.
+    // (dates as OpensslCA::Issue) or self-signed; returns the certificate's path.
     std::string Identity(const std::string& name, const std::string& subject, const std::string& start = "",
                          const std::string& end = "", bool selfSigned = false) {
-        const OpensslCli cli(install_->Native("staging"), install_->algorithm() == Algorithm::Gost);
+        OpensslCA ca(install_->Native("staging"), install_->algorithm());
+        ca.UseRoot(install_->Native("CA\\ca.pem"), install_->Native("ca.key"));
         EXPECT_TRUE(CreateDirectoryPath(install_->Path(name)));
         const std::string cert = install_->Native(name + "\\own.pem"), key = install_->Native(name + "\\key.pem");
-        EXPECT_TRUE(selfSigned ? cli.SelfSigned(subject, cert, key)
-                               : cli.Issue(subject, install_->Native("CA\\ca.pem"), install_->Native("ca.key"), cert, key,
-                                           start, end))
+        EXPECT_TRUE(selfSigned ? ca.SelfSigned(subject, cert, key) : ca.Issue(subject, cert, key, start, end))
             << subject;
         return install_->Path(name + "\\own.pem");
     }

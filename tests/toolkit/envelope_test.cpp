@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "harness.h"
-#include "support/openssl_cli.h"
+#include "pki/openssl_ca.h"
 
 namespace tkt {
 namespace {
@@ -127,11 +127,12 @@ TEST_P(EnvelopeTest, UnknownCipherIsAClearError) {
 TEST_P(EnvelopeTest, RecipientIsTheCertificateInUse) {
     const std::string dir = TempDir("choice");
     std::filesystem::create_directories(dir + "/certs");
-    const vorlan::test::OpensslCli cli(dir, GetParam() == Algo::Gost);
+    vorlan::test::OpensslCA ca(dir, GetParam());
+    ca.UseRoot(Pki().CaCertFile(), Pki().CaKeyFile());
     for (const char* name : {"a", "b", "c"}) {
         const std::string start = name[0] == 'a' ? "20200101000000Z" : name[0] == 'b' ? "20240101000000Z" : "20890101000000Z";
-        ASSERT_TRUE(cli.Issue("/C=RU/CN=CHOSEN", Pki().CaCertFile(), Pki().CaKeyFile(), dir + "/certs/" + name + ".pem",
-                              dir + "/" + name + ".key", start, "20900101000000Z"));
+        ASSERT_TRUE(ca.Issue("/C=RU/CN=CHOSEN", dir + "/certs/" + name + ".pem", dir + "/" + name + ".key", start,
+                             "20900101000000Z"));
     }
     auto env = Encrypt(Open("USER01", {{1, dir + "/certs"}}), "for the current key", "/C=RU/CN=CHOSEN", 1);
     std::string plain;

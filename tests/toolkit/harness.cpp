@@ -64,10 +64,10 @@ std::string ReadAll(const std::string& path) {
 
 std::string AlgoName(const ::testing::TestParamInfo<Algo>& info) { return info.param == Algo::Gost ? "Gost" : "Rsa"; }
 
-TestPki& ToolkitTest::Pki() {
-    static std::map<Algo, std::unique_ptr<TestPki>> pkis;
+PkiLayout& ToolkitTest::Pki() {
+    static std::map<Algo, std::unique_ptr<PkiLayout>> pkis;
     auto& p = pkis[GetParam()];
-    if (!p) p = std::make_unique<TestPki>(TempDir(GetParam() == Algo::Gost ? "pki_gost" : "pki_rsa"), GetParam());
+    if (!p) p = std::make_unique<PkiLayout>(TempDir(GetParam() == Algo::Gost ? "pki_gost" : "pki_rsa"), GetParam());
     return *p;
 }
 

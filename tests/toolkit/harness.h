@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "test_pki.h"
+#include "pki_layout.h"
 #include "toolkit_api.h"
 
 namespace tkt {
@@ -48,7 +48,7 @@ class ToolkitTest : public ::testing::TestWithParam<Algo> {
 protected:
     void SetUp() override;
     void TearDown() override;
-    TestPki& Pki();
+    PkiLayout& Pki();
     Plugin& Tk() { return Plugf(); }
     // Open: a context of the 26-parameter plug-in for a user of the PKI (own certificate,
     // key, certificate, CA and CRL directories), with extra parameters on top.

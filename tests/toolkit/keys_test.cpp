@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "harness.h"
-#include "support/openssl_cli.h"
+#include "pki/openssl_ca.h"
 
 namespace tkt {
 namespace {
@@ -199,7 +199,9 @@ TEST_P(KeysTest, NewRsaKeysHaveAtLeast2048Bits) {
         EXPECT_EQ(RequestBits(pse + "/req.pem"), 2048) << asked;
     }
     const std::string cert = dir + "/old.pem", key = dir + "/old.key";
-    ASSERT_TRUE(vorlan::test::OpensslCli(dir, false, 1024).Issue("/CN=OLD1024", Pki().CaCertFile(), Pki().CaKeyFile(), cert, key));
+    vorlan::test::OpensslCA ca(dir, Algo::Rsa, 1024);
+    ca.UseRoot(Pki().CaCertFile(), Pki().CaKeyFile());
+    ASSERT_TRUE(ca.Issue("/CN=OLD1024", cert, key));
     std::vector<unsigned char> sig(4224);
     std::int32_t len = 4224, dataLength = 1;
     const auto* data = reinterpret_cast<const unsigned char*>("x");

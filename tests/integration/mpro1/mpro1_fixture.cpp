@@ -49,23 +49,25 @@ void Collect(const std::string& dir, const std::string& prefix, std::map<std::st
 
 }  // namespace
 
-std::string AlgorithmName(const ::testing::TestParamInfo<CliAlgorithm>& info) {
-    return info.param == CliAlgorithm::Gost ? "Gost" : "Rsa";
+std::string AlgorithmName(const ::testing::TestParamInfo<Algorithm>& info) {
+    return info.param == Algorithm::Gost ? "Gost" : "Rsa";
 }
 
-CliCA& Mpro1Test::CA() {
-    static std::map<CliAlgorithm, std::unique_ptr<CliCA>> made;
-    auto& ca = made[GetParam()];
-    if (!ca) {
-        const std::string dir = ProcessRoot() + (GetParam() == CliAlgorithm::Gost ? "ca_gost" : "ca_rsa");
+OpensslCA* Mpro1Test::CA() {
+    static std::map<Algorithm, std::unique_ptr<OpensslCA>> made;
+    if (made.count(GetParam()) == 0) {
+        const bool gost = GetParam() == Algorithm::Gost;
+        const std::string dir = ProcessRoot() + (gost ? "ca_gost" : "ca_rsa");
         CreateDirectoryPath(dir);
-        ca = std::make_unique<CliCA>(platform::NativePath(dir), GetParam());
+        auto ca = std::make_unique<OpensslCA>(platform::NativePath(dir), GetParam());
+        if (!ca->MakeRoot(std::string("/C=RU/O=Test Bank/CN=Test CA ") + (gost ? "GOST" : "RSA"), 3650)) ca.reset();
+        made[GetParam()] = std::move(ca);
     }
-    return *ca;
+    return made[GetParam()].get();
 }
 
 void Mpro1Test::SetUp() {
-    if (!CA().Usable()) GTEST_SKIP() << "the openssl command line cannot act as this CA";
+    if (CA() == nullptr) GTEST_SKIP() << "the openssl command line cannot act as this CA";
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     root_ = ProcessRoot() + info->test_suite_name() + "_" + info->name() + "\\";
     for (char& c : root_)
@@ -106,8 +108,9 @@ void Mpro1Test::Restore(const std::string& dir, const std::map<std::string, std:
 
 void Mpro1Test::AddUser(const std::string& dir, const std::string& cn) {
     for (const char* sub : kUserDirs) ASSERT_TRUE(CreateDirectoryPath(Path(dir + "\\" + sub)));
-    ASSERT_TRUE(CA().NewUser(cn, NextSerial(), Native(dir + "\\KEYS\\key00001.pem"), Native(dir + "\\own.pem")));
-    ASSERT_TRUE(CopyFileWhole(platform::NativePath(CA().CertFile()), Path(dir + "\\CA\\ca.pem")));
+    ASSERT_TRUE(CA()->NewUser("/C=RU/O=Test Bank/CN=" + cn, NextSerial(), Native(dir + "\\KEYS\\key00001.pem"),
+                              Native(dir + "\\own.pem")));
+    ASSERT_TRUE(CopyFileWhole(CA()->CertFile(), Path(dir + "\\CA\\ca.pem")));
     users_[dir] = cn;
     for (const auto& [other, otherCn] : users_) {
         ASSERT_TRUE(CopyFileWhole(Path(dir + "\\own.pem"), Path(other + "\\certs\\" + cn + ".pem")));
@@ -117,7 +120,7 @@ void Mpro1Test::AddUser(const std::string& dir, const std::string& cn) {
 
 std::unique_ptr<TMPro1CryptoEngine> Mpro1Test::Open(const std::string& dir) {
     auto engine = std::make_unique<TMPro1CryptoEngine>();
-    const bool gost = GetParam() == CliAlgorithm::Gost;
+    const bool gost = GetParam() == Algorithm::Gost;
     const std::pair<int, std::string> params[] = {
         {1, Path(dir + "\\own.pem")},   {2, Path(dir + "\\certs")},  {3, Path(dir)},
         {4, gost ? "RUS-GAMMAR" : "DES-EDE3-CBC"},                   {5, gost ? "R3410-R3411" : "SHA1"},

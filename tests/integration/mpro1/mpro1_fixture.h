@@ -10,12 +10,12 @@
 #include <memory>
 #include <string>
 
-#include "cli_ca.h"
 #include "engine/mpro1_engine.h"
+#include "pki/openssl_ca.h"
 
 namespace vorlan::test {
 
-class Mpro1Test : public ::testing::TestWithParam<CliAlgorithm> {
+class Mpro1Test : public ::testing::TestWithParam<Algorithm> {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -36,7 +36,8 @@ protected:
     std::map<std::string, std::string> Files(const std::string& relative) const;
     // Restore: puts a user's directory back to files taken by Files (and its empty directories).
     void Restore(const std::string& dir, const std::map<std::string, std::string>& files);
-    CliCA& CA();
+    // CA: the CA of the algorithm (one per process); null when the command line cannot act as it.
+    OpensslCA* CA();
     long NextSerial() { return ++serial_; }
 
 private:
@@ -45,6 +46,6 @@ private:
     long serial_ = 0x100;
 };
 
-std::string AlgorithmName(const ::testing::TestParamInfo<CliAlgorithm>& info);
+std::string AlgorithmName(const ::testing::TestParamInfo<Algorithm>& info);
 
 }  // namespace vorlan::test

@@ -65,7 +65,7 @@ protected:
         Engine office = Open("USER02");
         EXPECT_TRUE(CreateDirectoryPath(Path("office")));
         EXPECT_EQ(office->SavePublicKeyFromTransfer(Path("office").c_str(), requestTransfer.c_str()), 0);
-        EXPECT_TRUE(CA().Issue(Native("office\\Tmp_cert.pem"), NextSerial(), Native("office\\issued.pem")));
+        EXPECT_TRUE(CA()->IssueRequest(Native("office\\Tmp_cert.pem"), NextSerial(), Native("office\\issued.pem")));
         return TransferOf(*office, owner, Read("office\\issued.pem"));
     }
     std::string TransferOf(TMPro1CryptoEngine& sender, const std::string& owner, const std::string& certificate) {
@@ -278,7 +278,7 @@ TEST_P(RemoteGenerationTest, FinishFailingAtAnyStepKeepsTheOldInstallation) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Algorithms, RemoteGenerationTest, ::testing::Values(CliAlgorithm::Gost, CliAlgorithm::Rsa),
+INSTANTIATE_TEST_SUITE_P(Algorithms, RemoteGenerationTest, ::testing::Values(Algorithm::Gost, Algorithm::Rsa),
                          AlgorithmName);
 
 }  // namespace vorlan::test

@@ -11,7 +11,7 @@
 #include "exchange_steps.h"
 #include "export_api.h"
 #include "export_check.h"
-#include "integration/test_pki.h"
+#include "pki/test_pki.h"
 #include "platform/platform.h"
 
 namespace vorlan::cli {

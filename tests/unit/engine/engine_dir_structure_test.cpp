@@ -28,7 +28,7 @@ TEST_F(EngineTest, CreateDirStructureFilesOwnAndCACertificates) {
         {"in\\user.pem", nullptr, false, 0, {"certs", "certs\\USER01.pem", "keys", "keys\\CA"}},
         {"in\\user.pem", "%ZELRoot%in\\a.pem;%ZELRoot%in\\b.pem", true, 0,
          {"certs", "certs\\USER01.pem", "keys", "keys\\CA", "keys\\CA\\ca1.pem", "keys\\CA\\ca2.pem", "keys\\CA\\ca3.pem"}},
-        {"in\\user.pem", "%ZELRoot%in\\a.pem;", false, -107, {"certs", "certs\\USER01.pem", "keys", "keys\\CA", "keys\\CA\\ca1.pem"}},
+        {"in\\user.pem", "%ZELRoot%in\\a.pem;", false, -107, {}},  // a CA file that cannot be read: nothing changes
         {"own.pem", "", false, 0, {"certs", "certs\\USER01.pem", "keys", "keys\\CA"}},  // already in place
         {"in\\none.pem", "", false, -107, {}},
     };

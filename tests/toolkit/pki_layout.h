@@ -1,39 +1,30 @@
-// A test PKI made at test time with OpenSSL: a CA, users USER01..USER03, an expired
-// user, a revoked user with a CRL, in GOST or RSA, laid out as the toolkit expects.
+// PkiLayout: a test PKI laid out as the toolkit's parameters expect it: ca/ (the CA
+// certificate), certs/ (users USER01..USER03, an expired and a revoked one), keys/, crl/
+// (a CRL revoking REVOKED), in GOST or RSA.
 #pragma once
 
-#include <openssl/evp.h>
-#include <openssl/x509.h>
-
 #include <map>
-#include <memory>
 #include <string>
+
+#include "pki/test_pki.h"
 
 namespace tkt {
 
-enum class Algo { Gost, Rsa };
+using Algo = vorlan::test::Algorithm;
+using Key = vorlan::test::KeyPtr;
+
+// Subject: a test certificate's subject, of the bank "TESTBANK" unless set otherwise.
+struct Subject : vorlan::test::Subject {
+    Subject() { O = "TESTBANK"; }
+};
 
 // LoadGostEngine: makes GOST available in the test process; false when it cannot load.
-bool LoadGostEngine();
+inline bool LoadGostEngine() { return vorlan::test::TestPKI::Available(Algo::Gost); }
 
-struct KeyDeleter {
-    void operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
-};
-struct CertDeleter {
-    void operator()(X509* x) const { X509_free(x); }
-};
-using Key = std::unique_ptr<EVP_PKEY, KeyDeleter>;
-using Cert = std::unique_ptr<X509, CertDeleter>;
-
-// Subject: the fields of a test certificate's subject, in this order.
-struct Subject {
-    std::string C = "RU", ST, L, O = "TESTBANK", OU, CN, E, T;
-};
-
-class TestPki {
+class PkiLayout {
 public:
     // Builds the PKI under root: ca/ (CA certificate), certs/ (users), keys/, crl/.
-    TestPki(const std::string& root, Algo algo);
+    PkiLayout(const std::string& root, Algo algo);
 
     const std::string& Root() const { return root_; }
     std::string CertDir() const { return root_ + "/certs"; }
@@ -56,13 +47,12 @@ public:
     // IssueForRequest: a certificate for the key of a PEM request file.
     std::string IssueForRequest(const std::string& requestFile, const std::string& certFile);
     // NewKey: a fresh key of the PKI's algorithm.
-    Key NewKey() const;
+    Key NewKey() const { return pki_.NewKey(); }
 
 private:
+    void Record(const std::string& name, const vorlan::test::Subject& subject, long serial);
     std::string root_;
-    Algo algo_;
-    Key caKey_;
-    Cert caCert_;
+    vorlan::test::TestPKI pki_;
     long nextSerial_ = 0x1001;
     std::map<std::string, std::string> lines_, serials_;
 };

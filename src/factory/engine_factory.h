@@ -1,4 +1,5 @@
-// CreateCryptObj: constructs the engine class that GetCryptObj hands out.
+// CreateCryptObj: chooses and constructs the engine class that GetCryptObj hands out. It sits
+// above every engine class it may choose (src/engine, src/pse) and below the exports.
 #pragma once
 
 #include <memory>

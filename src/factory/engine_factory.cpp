@@ -1,4 +1,4 @@
-#include "engine/engine_factory.h"
+#include "factory/engine_factory.h"
 
 #include "pse/mpro_win_engine.h"
 

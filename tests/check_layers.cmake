@@ -1,0 +1,25 @@
+# Checks that each layer of src/ includes only itself and the layers below it:
+#   platform < support < binding < engine < pse < factory < exports
+# (so the platform layer includes nothing of the binding, and no engine reaches up to the
+# engines derived from it).  cmake -DSRC=<src dir> -P check_layers.cmake
+cmake_minimum_required(VERSION 3.25)
+set(layers platform support binding engine pse factory exports)
+set(errors "")
+foreach(layer IN LISTS layers)
+  list(FIND layers ${layer} rank)
+  file(GLOB_RECURSE files ${SRC}/${layer}/*.h ${SRC}/${layer}/*.cpp)
+  foreach(file IN LISTS files)
+    file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[a-z_]+/")
+    foreach(line IN LISTS includes)
+      string(REGEX MATCH "\"([a-z_]+)/" _ "${line}")
+      list(FIND layers "${CMAKE_MATCH_1}" included)
+      if(included GREATER rank)
+        file(RELATIVE_PATH name ${SRC} ${file})
+        string(APPEND errors "  ${name}: ${line}\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(errors)
+  message(FATAL_ERROR "includes of a higher layer:\n${errors}")
+endif()
