@@ -35,6 +35,15 @@ public:
                    " -keyfile " + Quote(caKey) + " -in " + Quote(request) + " -out " + Quote(certFile) + dates);
     }
 
+    // Revoke: a CRL file of the CA (valid 30 days) that lists certFile and every certificate
+    // revoked by this instance's database before.
+    bool Revoke(const std::string& certFile, const std::string& caCert, const std::string& caKey,
+                const std::string& crlFile) const {
+        const std::string ca = "ca -config " + Quote(dir_ + "/ca.cnf") + (gost_ ? " -md md_gost12_256" : " -md sha256") +
+                               " -cert " + Quote(caCert) + " -keyfile " + Quote(caKey);
+        return Run(ca + " -revoke " + Quote(certFile)) && Run(ca + " -gencrl -crldays 30 -out " + Quote(crlFile));
+    }
+
     // SelfSigned: key and self-signed certificate files for subject.
     bool SelfSigned(const std::string& subject, const std::string& certFile, const std::string& keyFile) const {
         return Run("req -x509 -days 365" + NewKey(keyFile) + " -subj " + Quote(subject) + " -out " + Quote(certFile));
