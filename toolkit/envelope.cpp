@@ -1,8 +1,10 @@
 // EncodeData / DecodeData: CMS EnvelopedData (DER) in the caller's buffer.
+#include <openssl/buffer.h>
 #include <openssl/cms.h>
 #include <openssl/err.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "algorithms.h"
@@ -27,6 +29,22 @@ std::vector<std::string> SplitSubjects(const char* subjects) {
     for (auto& part : mpro::SplitSubjectList(subjects))
         if (!part.empty()) out.push_back(std::move(part));
     return out;
+}
+
+// ContentBio: the memory BIO CMS encrypts a content of size bytes into, with room for it and
+// a cipher block from the start: the encrypted content is not copied as it grows. CMS takes
+// the memory over when it finishes the envelope.
+BioPtr ContentBio(std::size_t size) {
+    constexpr std::size_t kBlockRoom = 64;
+    std::unique_ptr<BUF_MEM, Deleter<BUF_MEM_free>> memory(BUF_MEM_new());
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    if (!memory || !bio || !(memory->data = static_cast<char*>(OPENSSL_malloc(size + kBlockRoom))))
+        Fail(kErrInternal, "Out of memory");
+    memory->max = size + kBlockRoom;
+    memory->length = 0;
+    BIO_set_mem_buf(bio.get(), memory.release(), BIO_CLOSE);
+    BIO_set_mem_eof_return(bio.get(), 0);
+    return bio;
 }
 
 // PutBack: after a decryption that failed part way (a bad final block), the envelope in
@@ -69,7 +87,8 @@ void EncodeData(Context& ctx, unsigned char* data, std::int32_t* length, const c
             Fail(kErrEncrypt, "Recipient " + SubjectLine(X509_get_subject_name(c.get())) + " refused");
     }
     auto in = MemBio(data, static_cast<std::size_t>(*length));
-    if (CMS_final(cms.get(), in.get(), nullptr, CMS_BINARY) != 1) Fail(kErrEncrypt, "Encryption failed");
+    BioPtr content = ContentBio(static_cast<std::size_t>(*length));
+    if (CMS_final(cms.get(), in.get(), content.get(), CMS_BINARY) != 1) Fail(kErrEncrypt, "Encryption failed");
 
     int size = i2d_CMS_ContentInfo(cms.get(), nullptr);
     if (size <= 0) Fail(kErrEncrypt, "Envelope cannot be encoded");
