@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -34,6 +35,7 @@ char FoldCase(char c) { return static_cast<char>(platform::AnsiUpperCase(static_
 // page, Cyrillic included), without copying them (this runs on every toolkit call).
 bool SameKey(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
+    if (std::memcmp(a.data(), b.data(), a.size()) == 0) return true;  // the usual case: spelled alike
     for (std::size_t i = 0; i < a.size(); ++i)
         if (a[i] != b[i] && FoldCase(a[i]) != FoldCase(b[i])) return false;
     return true;
