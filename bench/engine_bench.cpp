@@ -224,9 +224,7 @@ void Measure(benchmark::State& state, Algorithm algorithm, Op op, Path path, std
 std::string SizeName(std::size_t size) { return size >= (1u << 20) ? std::to_string(size >> 20) + "MiB" : std::to_string(size >> 10) + "KiB"; }
 
 void RegisterAll() {
-    std::vector<Algorithm> algorithms{Algorithm::Rsa};
-    if (vorlan::test::TestPKI::Available(Algorithm::Gost)) algorithms.insert(algorithms.begin(), Algorithm::Gost);
-    for (Algorithm a : algorithms) {
+    for (Algorithm a : bench::Algorithms()) {
         const std::string algo = a == Algorithm::Gost ? "GOST" : "RSA";
         // Latency of one call, each path against OpenSSL.
         for (int op = 0; op < 4; ++op)
@@ -257,11 +255,4 @@ void RegisterAll() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RegisterAll();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::Main(argc, argv, RegisterAll); }

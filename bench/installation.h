@@ -3,6 +3,7 @@
 // filed through the library and dated back before timing.
 #pragma once
 
+#include <benchmark/benchmark.h>
 #include <dlfcn.h>
 
 #include <chrono>
@@ -165,6 +166,23 @@ inline Installation& Of(Algorithm a) {
     }
     static Installation rsa(Algorithm::Rsa);
     return rsa;
+}
+
+// Algorithms: the algorithms measured: GOST when its engine loads, and RSA.
+inline std::vector<Algorithm> Algorithms() {
+    std::vector<Algorithm> algorithms{Algorithm::Rsa};
+    if (vorlan::test::TestPKI::Available(Algorithm::Gost)) algorithms.insert(algorithms.begin(), Algorithm::Gost);
+    return algorithms;
+}
+
+// Main: Google Benchmark's main, with the benchmarks that registerAll registers.
+inline int Main(int argc, char** argv, void (*registerAll)()) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    registerAll();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 inline std::vector<unsigned char> Data(std::size_t size) {

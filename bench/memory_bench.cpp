@@ -103,9 +103,7 @@ void Peak(benchmark::State& state, Algorithm algorithm, bool decrypt, bool libra
 }
 
 void RegisterAll() {
-    std::vector<Algorithm> algorithms{Algorithm::Rsa};
-    if (vorlan::test::TestPKI::Available(Algorithm::Gost)) algorithms.insert(algorithms.begin(), Algorithm::Gost);
-    for (Algorithm a : algorithms)
+    for (Algorithm a : bench::Algorithms())
         for (bool decrypt : {false, true})
             for (std::size_t size : {std::size_t{1} << 20, std::size_t{16} << 20}) {
                 const std::string base = std::string("peak memory ") + (decrypt ? "decrypt " : "encrypt ") +
@@ -120,11 +118,4 @@ void RegisterAll() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RegisterAll();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::Main(argc, argv, RegisterAll); }

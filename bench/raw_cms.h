@@ -14,18 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "integration/test_pki.h"
+
 namespace bench {
 
-template <auto Free>
-struct Free_ {
-    template <class T>
-    void operator()(T* p) const { Free(p); }
-};
-using CmsPtr = std::unique_ptr<CMS_ContentInfo, Free_<CMS_ContentInfo_free>>;
-using BioPtr = std::unique_ptr<BIO, Free_<BIO_free>>;
-using CertPtr = std::unique_ptr<X509, Free_<X509_free>>;
-using KeyPtr = std::unique_ptr<EVP_PKEY, Free_<EVP_PKEY_free>>;
-using StorePtr = std::unique_ptr<X509_STORE, Free_<X509_STORE_free>>;
+using vorlan::test::CertPtr;
+using vorlan::test::KeyPtr;
+using vorlan::test::OpenSslDeleter;
+using CmsPtr = std::unique_ptr<CMS_ContentInfo, OpenSslDeleter<CMS_ContentInfo_free>>;
+using BioPtr = std::unique_ptr<BIO, OpenSslDeleter<BIO_free>>;
+using StorePtr = std::unique_ptr<X509_STORE, OpenSslDeleter<X509_STORE_free>>;
 
 // Party: a certificate and its private key (null when only the certificate is known).
 struct Party {
@@ -52,7 +50,7 @@ inline StorePtr TrustOf(const std::string& caFile, const std::string& crlFile) {
     BioPtr c(BIO_new_file(caFile.c_str(), "rb"));
     CertPtr ca(c ? PEM_read_bio_X509(c.get(), nullptr, nullptr, nullptr) : nullptr);
     BioPtr r(BIO_new_file(crlFile.c_str(), "rb"));
-    std::unique_ptr<X509_CRL, Free_<X509_CRL_free>> crl(r ? PEM_read_bio_X509_CRL(r.get(), nullptr, nullptr, nullptr) : nullptr);
+    std::unique_ptr<X509_CRL, OpenSslDeleter<X509_CRL_free>> crl(r ? PEM_read_bio_X509_CRL(r.get(), nullptr, nullptr, nullptr) : nullptr);
     if (!store || !ca || !crl) throw std::runtime_error("cannot read the CA or the CRL");
     X509_STORE_add_cert(store.get(), ca.get());
     X509_STORE_add_crl(store.get(), crl.get());

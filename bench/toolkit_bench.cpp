@@ -37,9 +37,7 @@ void Measure(benchmark::State& state, Algorithm algorithm, bool encrypt, Use use
 }
 
 void RegisterAll() {
-    std::vector<Algorithm> algorithms{Algorithm::Rsa};
-    if (vorlan::test::TestPKI::Available(Algorithm::Gost)) algorithms.insert(algorithms.begin(), Algorithm::Gost);
-    for (Algorithm a : algorithms) {
+    for (Algorithm a : bench::Algorithms()) {
         const std::string algo = a == Algorithm::Gost ? "GOST" : "RSA";
         for (bool encrypt : {false, true}) {
             const std::string base = std::string("toolkit ") + (encrypt ? "encrypt " : "sign ") + algo + " 1KiB, context ";
@@ -57,11 +55,4 @@ void RegisterAll() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RegisterAll();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::Main(argc, argv, RegisterAll); }

@@ -28,6 +28,17 @@ protected:
         std::int32_t length = 0;
         return binding_->EncodeData(Vector({{0, k}, {21, lifetime}}), nullptr, &length, "A");
     }
+    // EncodeOnTwoThreads: two threads start together, each encrypting once at lifetime 0.
+    void EncodeOnTwoThreads() {
+        ThreadGate start(2);
+        auto work = [&] {
+            start.ArriveAndWait();
+            EXPECT_EQ(Encode("K", "0"), 0);
+        };
+        std::thread a(work), b(work);
+        a.join();
+        b.join();
+    }
     // Position: the index of the first logged call of function on context, or npos.
     std::size_t Position(const std::string& function, const std::string& context) const {
         std::string log(static_cast<std::size_t>(fake_->CallLogRaw(nullptr, 0)) + 1, '\0');
@@ -46,14 +57,7 @@ TEST_F(ContextSharing, CallsOnNewContextsOverlapExactlyWhenThePluginIsReentrant)
         SCOPED_TRACE(step);
         fake_->Reset();
         fake_->SetRendezvous(step, 2, reentrant ? 5000 : 200);
-        ThreadGate start(2);
-        auto work = [&] {
-            start.ArriveAndWait();
-            EXPECT_EQ(Encode("K", "0"), 0);
-        };
-        std::thread a(work), b(work);
-        a.join();
-        b.join();
+        EncodeOnTwoThreads();
         EXPECT_EQ(fake_->CallCount("InitCrypto"), 2);
         EXPECT_EQ(fake_->MaxConcurrency(), reentrant ? 2 : 1);
         EXPECT_EQ(fake_->OpenContexts(), 1) << "the context of the key that is no longer cached was closed";
@@ -65,14 +69,7 @@ TEST_F(ContextSharing, CallsOnNewContextsOverlapExactlyWhenThePluginIsReentrant)
 TEST_F(ContextSharing, ReplacedContextIsClosedByItsLastCall) {
     if (!PluginReentrant()) GTEST_SKIP() << "calls are serialised";
     fake_->SetRendezvous("EncodeData", 2, 5000);
-    ThreadGate start(2);
-    auto work = [&] {
-        start.ArriveAndWait();
-        EXPECT_EQ(Encode("K", "0"), 0);
-    };
-    std::thread a(work), b(work);
-    a.join();
-    b.join();
+    EncodeOnTwoThreads();
     ASSERT_EQ(fake_->MaxConcurrency(), 2);
     const auto done = fake_->Calls("DoneCrypto");
     ASSERT_EQ(done.size(), 1u);
