@@ -55,8 +55,9 @@ ParamVector Vector(int thread, const char* lifetime) {
     return v;
 }
 
-void SetLabel(benchmark::State& state) {
-    state.SetLabel(Mode() + (PluginReentrant() ? " (reentrant)" : " (serialised)"));
+// SetLabel: the comparison (mark, see results_table) and the serialisation mode.
+void SetLabel(benchmark::State& state, const std::string& mark) {
+    state.SetLabel(mark + " | " + Mode() + (PluginReentrant() ? ", reentrant" : ", serialised"));
 }
 
 void BM_CacheHit(benchmark::State& state) {
@@ -65,7 +66,7 @@ void BM_CacheHit(benchmark::State& state) {
     const ParamVector v = Vector(state.thread_index(), "3600");
     std::int32_t length = 0;
     for (auto _ : state) benchmark::DoNotOptimize(binding.EncodeData(v, nullptr, &length, "A"));
-    SetLabel(state);
+    SetLabel(state, "=");
 }
 BENCHMARK(BM_CacheHit)->Threads(1)->Threads(2)->UseRealTime();
 
@@ -76,7 +77,7 @@ void BM_OpenPath(benchmark::State& state) {
     const ParamVector v = Vector(state.thread_index(), "0");
     std::int32_t length = 0;
     for (auto _ : state) benchmark::DoNotOptimize(binding.EncodeData(v, nullptr, &length, "A"));
-    SetLabel(state);
+    SetLabel(state, "~BM_CacheHit/real_time/threads:" + std::to_string(state.threads()));
 }
 BENCHMARK(BM_OpenPath)->Threads(1)->Threads(2)->UseRealTime();
 

@@ -1,244 +1,258 @@
-// The library's cost over the toolkit: EncodeData, DecodeData, SignData and VerifyData
-// through the exports of libvorlan13 (context lifetime 0 and 60) side by side with the
-// same toolkit functions called directly on one open context. GOST installation made at
-// start; libvorlan13 and mplugf are taken from the directory of this program.
+// The library next to its reference, the same operation with the same keys: OpenSSL CMS called
+// directly in-process (the reference), the toolkit plug-in on one open context, the library
+// through its exports at context lifetime 60 and 0, the library at lifetime 0 with the cache
+// clock advanced between calls (every call opens a context), and the `openssl cms` command as
+// a process per message. Encrypt, decrypt, sign, verify; 1 KiB and 1 MiB; GOST and RSA; and
+// throughput of 1, 2 and 4 threads with engines of their own. Each result's label names the
+// row it is compared with (bench/results_table.cpp turns them into one table).
 #include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <time.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "binding/toolkit_api.h"
-#include "pki/test_pki.h"
-#include "platform/platform.h"
-#include "support/file_utils.h"
-#include "vorlan13.h"
+#include "installation.h"
 
 namespace {
 
-using vorlan::test::Algorithm;
-using vorlan::test::TestPKI;
-namespace platform = vorlan::platform;
+using bench::Algorithm;
+using bench::Installation;
+using bench::Lib;
+using bench::Of;
+using bench::Tk;
+namespace fs = std::filesystem;
 
-template <class Fn>
-Fn Resolve(platform::ModuleHandle module, const char* name) {
-    auto fn = reinterpret_cast<Fn>(platform::ModuleSymbol(module, name));
-    if (fn == nullptr) throw std::runtime_error(std::string("missing symbol ") + name);
-    return fn;
-}
-
-// The exports used here, resolved from the shared library as a host would.
-struct Library {
-    decltype(&::GetCryptObj) GetCryptObj;
-    decltype(&::SetRootPath) SetRootPath;
-    decltype(&::SetCryptoParamValue) SetCryptoParamValue;
-    decltype(&::EncodeData) EncodeData;
-    decltype(&::DecodeData) DecodeData;
-    decltype(&::SignData) SignData;
-    decltype(&::VerifyData) VerifyData;
-    decltype(&::IncludePublicKey) IncludePublicKey;
-    decltype(&::IncludeCRL) IncludeCRL;
-};
-
-// The toolkit functions used here, resolved from the plug-in.
-struct Toolkit {
-    mpro::FnInitCrypto InitCrypto;
-    mpro::FnSetCryptoParamValue SetCryptoParamValue;
-    mpro::FnCtx KeysRenewal;
-    mpro::FnCtxBuffer GetCurrentUID;
-    mpro::FnEncodeData EncodeData;
-    mpro::FnDecodeData DecodeData;
-    mpro::FnSignData SignData;
-    mpro::FnVerifyData VerifyData;
-};
-
-struct Setup {
-    Library lib{};
-    Toolkit tk{};
-    std::string root;
-    VORLAN_HANDLE engine[2] = {};  // lifetime 0, lifetime 60
-    mpro::Context context = 0;     // the toolkit's own context, opened once
-    std::string subjects1, subjects3;
-    std::vector<std::string> params;
-
-    Setup() {
-        const std::string bin = vorlan::platform::HostExecutablePath();
-        const std::string dir = bin.substr(0, bin.find_last_of("\\/") + 1);
-        auto library = platform::LoadModule(dir + "libvorlan13.so");
-        auto plugin = platform::LoadModule(dir + "mplugf.so");
-        if (library == nullptr || plugin == nullptr) throw std::runtime_error("build vorlan13 and mplugf first");
-#define LIB(name) lib.name = Resolve<decltype(lib.name)>(library, #name)
-        LIB(GetCryptObj), LIB(SetRootPath), LIB(SetCryptoParamValue), LIB(EncodeData), LIB(DecodeData),
-            LIB(SignData), LIB(VerifyData), LIB(IncludePublicKey), LIB(IncludeCRL);
-#undef LIB
-#define TK(name) tk.name = Resolve<decltype(tk.name)>(plugin, #name)
-        TK(InitCrypto), TK(SetCryptoParamValue), TK(KeysRenewal), TK(GetCurrentUID), TK(EncodeData), TK(DecodeData),
-            TK(SignData), TK(VerifyData);
-#undef TK
-        root = platform::TempDirectory() + "vorlan_bench_" + std::to_string(std::random_device{}()) + "\\";
-        MakeInstallation();
-        params = {root + "USER01\\own.pem", root + "certs", root + "USER01", "RUS-GAMMAR", "R3410-R3411", "1024",
-                  root + "USER01\\key.pem"};
-        params.resize(26);
-        params[24] = root + "CA";
-        params[25] = root + "CRL";
-        for (int i = 0; i < 2; ++i) engine[i] = OpenEngine(i == 0 ? "" : "60");
-        context = OpenContext(params);
-        subjects1 = SubjectOf("USER01");
-        subjects3 = subjects1 + ";" + SubjectOf("USER02") + ";" + SubjectOf("USER03");
-    }
-    ~Setup() { vorlan::DeleteDirectory(root, true); }
-
-    void MakeInstallation() {
-        TestPKI pki(Algorithm::Gost);
-        for (const char* sub : {"certs", "CA", "staging", "USER01", "USER02", "USER03"})
-            vorlan::CreateDirectoryPath(root + sub);
-        pki.WriteCA(platform::NativePath(root + "CA\\ca.pem"));
-        VORLAN_HANDLE setup = nullptr;
-        for (const char* user : {"USER01", "USER02", "USER03"}) {
-            const std::string dir = root + user + "\\";
-            pki.IssueUser(user, 100 + user[5], platform::NativePath(dir + "key.pem"),
-                          platform::NativePath(dir + "own.pem"));
-            if (setup == nullptr) setup = OpenEngine("");
-            const std::string staged = root + "staging\\" + user + ".pem";
-            vorlan::CopyFileWhole(dir + "own.pem", staged);
-            if (lib.IncludePublicKey(setup, staged.c_str()) != 0) throw std::runtime_error("IncludePublicKey");
-        }
-        pki.WriteCRL(platform::NativePath(root + "staging\\new.crl"), {});
-        if (lib.IncludeCRL(setup, (root + "staging\\new.crl").c_str()) != 0) throw std::runtime_error("IncludeCRL");
-    }
-
-    VORLAN_HANDLE OpenEngine(const char* lifetime) {
-        VORLAN_HANDLE h = lib.GetCryptObj(0);
-        lib.SetRootPath(h, root.c_str());
-        const std::pair<int, std::string> values[] = {{1, root + "USER01\\own.pem"}, {2, root + "certs"},
-                                                      {3, root + "USER01"},          {7, root + "USER01\\key.pem"},
-                                                      {22, lifetime},                {25, root + "CA"},
-                                                      {26, root + "CRL"}};
-        for (const auto& [index, value] : values) lib.SetCryptoParamValue(h, index, value.c_str());
-        return h;
-    }
-
-    mpro::Context OpenContext(const std::vector<std::string>& values) {
-        const mpro::Context c = tk.InitCrypto();
-        for (std::size_t i = 0; i < values.size(); ++i)
-            tk.SetCryptoParamValue(c, static_cast<std::int32_t>(i), values[i].c_str());
-        tk.KeysRenewal(c);
-        return c;
-    }
-
-    std::string SubjectOf(const std::string& user) {
-        std::vector<std::string> values(26);
-        values[0] = root + user + "\\own.pem";
-        values[19] = "CN";  // the toolkit answers with the whole subject line
-        char subject[1024] = {};
-        tk.GetCurrentUID(OpenContext(values), subject);
-        return subject;
-    }
-};
-
-Setup& Env() {
-    static Setup setup;
-    return setup;
-}
-
-constexpr std::int64_t kSizes[] = {1024, 1 << 20};
-
-std::string Plain(std::int64_t size) { return std::string(static_cast<std::size_t>(size), 'p'); }
-
-// Mode: 0 the toolkit directly, 1 the library with lifetime 0, 2 with lifetime 60.
-void Encode(benchmark::State& state) {
-    Setup& env = Env();
-    const std::string plain = Plain(state.range(0));
-    const bool three = state.range(1) == 3;
-    const auto mode = state.range(2);
-    std::vector<unsigned char> buffer(plain.size() + 3 * 4096);
-    for (auto _ : state) {
-        std::memcpy(buffer.data(), plain.data(), plain.size());
-        auto size = static_cast<std::int32_t>(plain.size());
-        const std::int32_t code =
-            mode == 0 ? env.tk.EncodeData(env.context, buffer.data(), &size,
-                                          (three ? env.subjects3 : env.subjects1).c_str())
-                      : env.lib.EncodeData(env.engine[mode - 1], buffer.data(), &size,
-                                           three ? "USER01;USER02;USER03" : "USER01");
-        if (code != 0) state.SkipWithError("EncodeData failed");
-    }
-    state.SetBytesProcessed(state.iterations() * state.range(0));
-}
-
-void Decode(benchmark::State& state) {
-    Setup& env = Env();
-    const std::string plain = Plain(state.range(0));
-    const auto mode = state.range(2);
-    std::vector<unsigned char> encrypted(plain.size() + 4096);
-    std::memcpy(encrypted.data(), plain.data(), plain.size());
-    auto encryptedSize = static_cast<std::int32_t>(plain.size());
-    env.tk.EncodeData(env.context, encrypted.data(), &encryptedSize, env.subjects1.c_str());
-    std::vector<unsigned char> buffer(encrypted.size());
-    char scratch[256];
-    for (auto _ : state) {
-        std::memcpy(buffer.data(), encrypted.data(), static_cast<std::size_t>(encryptedSize));
-        std::int32_t size = encryptedSize;
-        const std::int32_t code = mode == 0 ? env.tk.DecodeData(env.context, buffer.data(), &size, scratch)
-                                            : env.lib.DecodeData(env.engine[mode - 1], buffer.data(), &size, scratch);
-        if (code != 0) state.SkipWithError("DecodeData failed");
-    }
-    state.SetBytesProcessed(state.iterations() * state.range(0));
-}
-
-void Sign(benchmark::State& state) {
-    Setup& env = Env();
-    const std::string plain = Plain(state.range(0));
-    const auto mode = state.range(2);
-    const auto* data = reinterpret_cast<const unsigned char*>(plain.data());
-    std::vector<unsigned char> signature(8192);
-    for (auto _ : state) {
-        auto length = static_cast<std::int32_t>(signature.size());
-        const auto size = static_cast<std::int32_t>(plain.size());
-        const std::int32_t code =
-            mode == 0 ? env.tk.SignData(env.context, data, size, signature.data(), &length, "")
-                      : env.lib.SignData(env.engine[mode - 1], data, size, signature.data(), &length, nullptr);
-        if (code != 0) state.SkipWithError("SignData failed");
-    }
-    state.SetBytesProcessed(state.iterations() * state.range(0));
-}
-
-void Verify(benchmark::State& state) {
-    Setup& env = Env();
-    const std::string plain = Plain(state.range(0));
-    const auto mode = state.range(2);
-    const auto* data = reinterpret_cast<const unsigned char*>(plain.data());
-    const auto size = static_cast<std::int32_t>(plain.size());
-    std::vector<unsigned char> signature(8192);
-    auto length = static_cast<std::int32_t>(signature.size());
-    env.tk.SignData(env.context, data, size, signature.data(), &length, "");
-    char signer[256];
-    for (auto _ : state) {
-        std::int32_t dataLength = size;
-        const std::int32_t code =
-            mode == 0 ? env.tk.VerifyData(env.context, data, &dataLength, signature.data(), length, signer)
-                      : env.lib.VerifyData(env.engine[mode - 1], data, size, signature.data(), length, signer);
-        if (code != 0) state.SkipWithError("VerifyData failed");
-    }
-    state.SetBytesProcessed(state.iterations() * state.range(0));
-}
-
-// Arguments: size, recipients, mode (0 toolkit, 1 library lifetime 0, 2 library lifetime 60).
-void Arguments(benchmark::internal::Benchmark* b, bool recipients) {
-    b->ArgNames({"bytes", "recipients", "mode"});
-    for (std::int64_t size : kSizes)
-        for (std::int64_t count : recipients ? std::vector<std::int64_t>{1, 3} : std::vector<std::int64_t>{1})
-            for (std::int64_t mode : {0, 1, 2}) b->Args({size, count, mode});
-    b->Threads(1)->Threads(2)->UseRealTime()->Unit(benchmark::kMicrosecond);
-}
-
-BENCHMARK(Encode)->Apply([](auto* b) { Arguments(b, true); });
-BENCHMARK(Decode)->Apply([](auto* b) { Arguments(b, false); });
-BENCHMARK(Sign)->Apply([](auto* b) { Arguments(b, false); });
-BENCHMARK(Verify)->Apply([](auto* b) { Arguments(b, false); });
+// ---- the cache clock --------------------------------------------------------------------
+// While a benchmark asks for it, every reading of the wall clock in the process is a
+// millisecond later than the one before, so no call finds the context of another (the cache
+// reuses a lifetime-0 context only at the same clock reading). The clock never goes back.
+std::atomic<int> g_advancing{0};
+std::atomic<std::int64_t> g_skewNs{0};
 
 }  // namespace
 
-BENCHMARK_MAIN();
+extern "C" int clock_gettime(clockid_t id, timespec* ts) {
+    using Fn = int (*)(clockid_t, timespec*);
+    static const Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "clock_gettime"));
+    const int result = real(id, ts);
+    if (result != 0 || id != CLOCK_REALTIME) return result;
+    const std::int64_t skew = g_advancing.load(std::memory_order_relaxed) > 0
+                                  ? g_skewNs.fetch_add(1'000'000, std::memory_order_relaxed) + 1'000'000
+                                  : g_skewNs.load(std::memory_order_relaxed);
+    const std::int64_t ns = ts->tv_nsec + skew % 1'000'000'000;
+    ts->tv_sec += static_cast<time_t>(skew / 1'000'000'000 + ns / 1'000'000'000);
+    ts->tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    return result;
+}
+
+namespace {
+
+// ---- the operations ---------------------------------------------------------------------
+enum class Op { Encrypt, Decrypt, Sign, Verify };
+enum class Path { OpenSsl, Toolkit, Library60, Library0, LibraryNewContext, Process };
+const char* const kOpNames[] = {"encrypt", "decrypt", "sign", "verify"};
+const char* const kPathNames[] = {"openssl", "toolkit", "library lifetime 60", "library lifetime 0",
+                                  "library lifetime 0 (new context per call)", "openssl cms process"};
+
+// Run: the command with its arguments as a process; true when it exits with 0.
+bool Run(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    for (const auto& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const bool started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    return started && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Worker: what one thread needs for one operation on one path, made before timing.
+class Worker {
+public:
+    Worker(Installation& inst, Op op, Path path, std::size_t size)
+        : inst_(inst), op_(op), path_(path), data_(bench::Data(size)), buffer_(size + 16384), user_(op == Op::Encrypt || op == Op::Sign ? "USER01" : "USER02") {
+        if (op == Op::Decrypt) message_ = bench::Encrypt(inst.cipher, inst.user02.cert.get(), data_.data(), size);
+        if (op == Op::Verify) message_ = bench::Sign(inst.user01, inst.md, data_.data(), size);
+        if (path == Path::Toolkit) context_ = inst.Context(user_);
+        if (path == Path::Library60 || path == Path::Library0 || path == Path::LibraryNewContext)
+            engine_ = inst.Engine(user_, path == Path::Library60 ? "60" : "");
+        if (path == Path::Process) PrepareFiles();
+    }
+    ~Worker() {
+        if (context_ != 0) Tk().DoneCrypto(context_);
+        if (engine_ != nullptr) Lib().DoneEngine(engine_);
+    }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    // Once: the operation; false when it failed. Not inlined, so that profilers can count it.
+    [[gnu::noinline]] bool Once() {
+        switch (path_) {
+            case Path::OpenSsl: return OpenSsl();
+            case Path::Toolkit: return Toolkit();
+            case Path::Process: return Run(command_);
+            default: return Library();
+        }
+    }
+
+private:
+    bool OpenSsl() {
+        switch (op_) {
+            case Op::Encrypt:
+                return !bench::Encrypt(inst_.cipher, inst_.user02.cert.get(), data_.data(), data_.size()).empty();
+            case Op::Decrypt: return bench::Decrypt(inst_.user02, message_) == data_.size();
+            case Op::Sign: return !bench::Sign(inst_.user01, inst_.md, data_.data(), data_.size()).empty();
+            case Op::Verify: return bench::Verify(inst_.trust.get(), message_, data_.data(), data_.size());
+        }
+        return false;
+    }
+    // In place: the input is copied into the buffer first, as a host does.
+    std::int32_t Load(const std::vector<unsigned char>& from) {
+        std::memcpy(buffer_.data(), from.data(), from.size());
+        return static_cast<std::int32_t>(from.size());
+    }
+    bool Toolkit() {
+        std::int32_t length = 0;
+        char who[1024];
+        switch (op_) {
+            case Op::Encrypt:
+                length = Load(data_);
+                return Tk().EncodeData(context_, buffer_.data(), &length, inst_.subject02.c_str()) == 0;
+            case Op::Decrypt: length = Load(message_); return Tk().DecodeData(context_, buffer_.data(), &length, who) == 0;
+            case Op::Sign:
+                length = static_cast<std::int32_t>(buffer_.size());
+                return Tk().SignData(context_, data_.data(), static_cast<std::int32_t>(data_.size()), buffer_.data(), &length, "") == 0;
+            case Op::Verify:
+                length = static_cast<std::int32_t>(data_.size());
+                return Tk().VerifyData(context_, data_.data(), &length, message_.data(),
+                                       static_cast<std::int32_t>(message_.size()), who) == 0;
+        }
+        return false;
+    }
+    bool Library() {
+        std::int32_t length = 0;
+        char who[1024];
+        const auto size = static_cast<std::int32_t>(data_.size());
+        switch (op_) {
+            case Op::Encrypt: length = Load(data_); return Lib().EncodeData(engine_, buffer_.data(), &length, "USER02") == 0;
+            case Op::Decrypt: length = Load(message_); return Lib().DecodeData(engine_, buffer_.data(), &length, who) == 0;
+            case Op::Sign:
+                length = static_cast<std::int32_t>(buffer_.size());
+                return Lib().SignData(engine_, data_.data(), size, buffer_.data(), &length, nullptr) == 0;
+            case Op::Verify:
+                return Lib().VerifyData(engine_, data_.data(), size, message_.data(), static_cast<std::int32_t>(message_.size()),
+                                        who) == 0;
+        }
+        return false;
+    }
+    // PrepareFiles: the input of the openssl command and the command line of the operation.
+    void PrepareFiles() {
+        const std::string dir = inst_.root + "process" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "/";
+        fs::create_directories(dir);
+        const auto write = [&](const std::string& file, const std::vector<unsigned char>& bytes) {
+            std::ofstream(dir + file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                              static_cast<std::streamsize>(bytes.size()));
+            return dir + file;
+        };
+        const std::string in = write("data", data_), user = inst_.root + user_ + "/";
+        command_ = {"openssl", "cms", "-binary", "-out", dir + "out"};
+        if (inst_.algorithm == Algorithm::Gost) command_.insert(command_.end(), {"-engine", "gost"});
+        switch (op_) {
+            case Op::Encrypt:
+                command_.insert(command_.end(), {"-encrypt", "-outform", "DER", "-in", in, inst_.opensslCipher,
+                                                 inst_.root + "USER02/own.pem"});
+                break;
+            case Op::Decrypt:
+                command_.insert(command_.end(), {"-decrypt", "-inform", "DER", "-in", write("envelope", message_), "-recip",
+                                                 user + "own.pem", "-inkey", user + "key.pem"});
+                break;
+            case Op::Sign:
+                command_.insert(command_.end(), {"-sign", "-outform", "DER", "-in", in, "-signer", user + "own.pem", "-inkey",
+                                                 user + "key.pem", "-md", inst_.opensslDigest});
+                break;
+            case Op::Verify:
+                // The command takes CRLs with the CA certificates, from one file.
+                command_.insert(command_.end(), {"-verify", "-inform", "DER", "-in", write("signature", message_), "-content",
+                                                 in, "-CAfile", inst_.root + "staging/trust.pem", "-crl_check",
+                                                 "-purpose", "any"});
+                break;
+        }
+    }
+
+    Installation& inst_;
+    Op op_;
+    Path path_;
+    std::vector<unsigned char> data_, buffer_, message_;
+    std::string user_;
+    mpro::Context context_ = 0;
+    VORLAN_HANDLE engine_ = nullptr;
+    std::vector<std::string> command_;
+};
+
+void Measure(benchmark::State& state, Algorithm algorithm, Op op, Path path, std::size_t size, std::string label) {
+    Worker worker(Of(algorithm), op, path, size);
+    if (!worker.Once()) {
+        state.SkipWithError("the operation failed");
+        return;
+    }
+    const bool advance = path == Path::LibraryNewContext;
+    if (advance) g_advancing.fetch_add(1);
+    for (auto _ : state)
+        if (!worker.Once()) state.SkipWithError("the operation failed");
+    if (advance) g_advancing.fetch_sub(1);
+    state.SetItemsProcessed(state.iterations());
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(size));
+    state.SetLabel(label);
+}
+
+std::string SizeName(std::size_t size) { return size >= (1u << 20) ? std::to_string(size >> 20) + "MiB" : std::to_string(size >> 10) + "KiB"; }
+
+void RegisterAll() {
+    for (Algorithm a : bench::Algorithms()) {
+        const std::string algo = a == Algorithm::Gost ? "GOST" : "RSA";
+        // Latency of one call, each path against OpenSSL.
+        for (int op = 0; op < 4; ++op)
+            for (std::size_t size : {std::size_t{1} << 10, std::size_t{1} << 20})
+                for (int path = 0; path < 6; ++path) {
+                    const std::string base = std::string(kOpNames[op]) + " " + algo + " " + SizeName(size) + " ";
+                    const std::string label = path == 0 ? "=" : "~" + base + kPathNames[0];
+                    auto* b = benchmark::RegisterBenchmark((base + kPathNames[path]).c_str(), Measure, a, static_cast<Op>(op),
+                                                           static_cast<Path>(path), size, label);
+                    b->Unit(size > 1024 || path == 5 ? benchmark::kMillisecond : benchmark::kMicrosecond);
+                    if (path == 5) b->UseRealTime();  // the time is the child's: not on this process's clock
+                }
+        // Throughput of threads on engines of their own, against one thread of the same path.
+        for (Op op : {Op::Sign, Op::Encrypt})
+            for (Path path : {Path::OpenSsl, Path::Library60, Path::LibraryNewContext}) {
+                const std::string base = std::string("threads ") + kOpNames[static_cast<int>(op)] + " " + algo + " 1KiB " +
+                                         kPathNames[static_cast<int>(path)];
+                for (int threads : {1, 2, 4}) {
+                    const std::string label = threads == 1 ? "=" : "*" + base + "/real_time/threads:1";
+                    benchmark::RegisterBenchmark(base.c_str(), Measure, a, op, path, std::size_t{1024}, label)
+                        ->Threads(threads)
+                        ->UseRealTime()
+                        ->Unit(benchmark::kMicrosecond);
+                }
+            }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return bench::Main(argc, argv, RegisterAll); }

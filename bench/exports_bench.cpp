@@ -43,6 +43,7 @@ void BM_DirectIsDifferentKeys(benchmark::State& state) {
     std::unique_ptr<vorlan::TCryptoEngine> engine = vorlan::CreateCryptObj();
     vorlan::TCryptoEngine* volatile target = engine.get();
     for (auto _ : state) benchmark::DoNotOptimize(target->IsDifferentKeys());
+    state.SetLabel("=");
 }
 BENCHMARK(BM_DirectIsDifferentKeys);
 
@@ -57,6 +58,7 @@ void BM_ExportIsDifferentKeys(benchmark::State& state) {
     VORLAN_HANDLE engine = getCryptObj(0);
     for (auto _ : state) benchmark::DoNotOptimize(isDifferentKeys(engine));
     doneEngine(engine);
+    state.SetLabel("~BM_DirectIsDifferentKeys");
 }
 BENCHMARK(BM_ExportIsDifferentKeys);
 BENCHMARK(BM_ExportIsDifferentKeys)->Threads(2);

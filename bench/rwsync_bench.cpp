@@ -3,10 +3,16 @@
 #include <benchmark/benchmark.h>
 
 #include <shared_mutex>
+#include <string>
 
 #include "support/rwsync.h"
 
 namespace {
+
+// Compare: labels a result with the std::shared_mutex benchmark it compares with (same threads).
+void Compare(benchmark::State& state, const std::string& reference) {
+    state.SetLabel(state.threads() > 1 ? "~" + reference + "/threads:" + std::to_string(state.threads()) : "~" + reference);
+}
 
 vorlan::TRWCriticalSection g_lock;
 std::shared_mutex g_shared;
@@ -18,6 +24,7 @@ void BM_NestedRead(benchmark::State& state) {
         g_lock.BeginRead();
         g_lock.EndRead();
     }
+    Compare(state, "BM_SharedMutexShared");
 }
 BENCHMARK(BM_NestedRead);
 BENCHMARK(BM_NestedRead)->Threads(2);
@@ -28,6 +35,7 @@ void BM_FirstRead(benchmark::State& state) {
         g_lock.BeginRead();
         g_lock.EndRead();
     }
+    Compare(state, "BM_SharedMutexShared");
 }
 BENCHMARK(BM_FirstRead);
 BENCHMARK(BM_FirstRead)->Threads(2);
@@ -37,6 +45,7 @@ void BM_Write(benchmark::State& state) {
         g_lock.BeginWrite();
         g_lock.EndWrite();
     }
+    Compare(state, "BM_SharedMutexExclusive");
 }
 BENCHMARK(BM_Write);
 
@@ -45,6 +54,7 @@ void BM_SharedMutexShared(benchmark::State& state) {
         g_shared.lock_shared();
         g_shared.unlock_shared();
     }
+    state.SetLabel("=");
 }
 BENCHMARK(BM_SharedMutexShared);
 BENCHMARK(BM_SharedMutexShared)->Threads(2);
@@ -54,6 +64,7 @@ void BM_SharedMutexExclusive(benchmark::State& state) {
         g_shared.lock();
         g_shared.unlock();
     }
+    state.SetLabel("=");
 }
 BENCHMARK(BM_SharedMutexExclusive);
 

@@ -13,10 +13,6 @@ namespace vtk {
 
 namespace {
 
-bool Staged(const std::string& file) {
-    return file.size() >= 4 && file.compare(file.size() - 4, 4, ".new") == 0;
-}
-
 // VerifiedBy: whether the installed certificate ca vouches for cert: it issued cert (and may
 // issue certificates) or carries cert's key, and its key verifies cert's signature.
 bool VerifiedBy(X509* ca, X509* cert) {
@@ -35,7 +31,7 @@ std::vector<SharedCert> InstalledCaCertificates(const Context& ctx, const std::s
     if (std::string file = ctx.PathParam(kCaCertificateFile); !file.empty()) files.push_back(std::move(file));
     std::vector<SharedCert> certificates;
     for (const auto& file : files) {
-        if (Staged(file) || SameFile(file, except)) continue;
+        if (IsStaged(file) || SameFile(file, except)) continue;
         if (SharedCert ca = CachedCertificate(file)) certificates.push_back(std::move(ca));
     }
     return certificates;

@@ -4,6 +4,7 @@
 
 #include <openssl/x509_vfy.h>
 
+#include <ctime>
 #include <string>
 
 namespace vtk {
@@ -16,7 +17,9 @@ struct ChainProblem {
 };
 
 // CheckChain: builds and verifies the chain of cert in store; untrusted (may be null)
-// offers intermediate certificates.
-ChainProblem CheckChain(X509_STORE* store, X509* cert, STACK_OF(X509)* untrusted);
+// offers intermediate certificates. When the chain holds and validUntil is given, it is
+// lowered to the earliest end of validity of the chain's certificates and of the CRLs of
+// their issuers in the store (to now when one cannot be read).
+ChainProblem CheckChain(X509_STORE* store, X509* cert, STACK_OF(X509)* untrusted, std::time_t* validUntil = nullptr);
 
 }  // namespace vtk

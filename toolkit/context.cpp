@@ -8,7 +8,6 @@
 #include <shared_mutex>
 #include <unordered_map>
 
-#include "ca_trust.h"
 #include "crypto_shutdown.h"
 #include "errors.h"
 #include "file_io.h"
@@ -36,12 +35,6 @@ bool EndsWithNoCase(const std::string& s, const std::string& tail) {
     if (s.size() < tail.size()) return false;
     return std::equal(tail.begin(), tail.end(), s.end() - static_cast<long>(tail.size()),
                       [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); });
-}
-
-// A missing CRL is not an error: revocation is checked where a CRL is present.
-int VerifyCallback(int ok, X509_STORE_CTX* ctx) {
-    if (!ok && X509_STORE_CTX_get_error(ctx) == X509_V_ERR_UNABLE_TO_GET_CRL) return 1;
-    return ok;
 }
 
 }  // namespace
@@ -88,15 +81,15 @@ bool Context::UseSerial() const {
 }
 
 std::string Context::CaDir() const {
-    std::string d = PathParam(CaDirParam());
-    if (d.empty() && !Trim(Param(kKeyDir)).empty()) d = ResolvePath(JoinPath(PathParam(kKeyDir), "CA"));
-    return d;
+    std::lock_guard lock(mutex_);
+    std::string d = DirName_locked(CaDirParam(), "CA");
+    return d.empty() ? d : ResolvePath(d);
 }
 
 std::string Context::CrlDir() const {
-    std::string d = PathParam(CrlDirParam());
-    if (d.empty() && !Trim(Param(kKeyDir)).empty()) d = ResolvePath(JoinPath(PathParam(kKeyDir), "CRL"));
-    return d;
+    std::lock_guard lock(mutex_);
+    std::string d = DirName_locked(CrlDirParam(), "CRL");
+    return d.empty() ? d : ResolvePath(d);
 }
 
 void Context::Renew() {
@@ -105,15 +98,22 @@ void Context::Renew() {
     ownKey_.reset();
     dirScanned_ = false;
     dirCerts_.clear();
-    stores_[0].reset();
-    stores_[1].reset();
-    LoadOwnCertificate_locked();
-    LoadOwnKey_locked();
 }
 
 std::string Context::ParamPath_locked(int index) const {
+    std::string v = ParamName_locked(index);
+    return v.empty() ? v : ResolvePath(v);
+}
+
+std::string Context::ParamName_locked(int index) const {
     std::string v = Trim(params_[static_cast<std::size_t>(index)]);
-    return v.empty() ? v : ResolvePath(ExpandRoot(v));
+    return v.empty() ? v : ExpandRoot(v);
+}
+
+std::string Context::DirName_locked(int index, const char* sub) const {
+    std::string d = ParamName_locked(index);
+    if (d.empty() && !Trim(params_[kKeyDir]).empty()) d = JoinPath(ParamName_locked(kKeyDir), sub);
+    return d;
 }
 
 // Goes through the parse cache each time: a stat when the file is unchanged, a fresh
@@ -121,14 +121,15 @@ std::string Context::ParamPath_locked(int index) const {
 void Context::LoadOwnCertificate_locked() {
     ownCertError_.clear();
     ownCertCode_ = kErrOwnCertificate;
-    std::string certFile = ParamPath_locked(kOwnCertificate);
+    std::string certFile = ParamName_locked(kOwnCertificate);
     if (certFile.empty()) {
         ownCert_.reset();
         ownCertError_ = "No own certificate file is set";
     } else {
         ownCert_ = CachedCertificate(certFile);
-        if (!ownCert_) {
-            const bool readable = ReadFile(certFile).has_value();  // only on this failure path
+        if (!ownCert_) {  // only on this failure path: the file as found on disk, and why
+            certFile = ResolvePath(certFile);
+            const bool readable = ReadFile(certFile).has_value();
             ownCertCode_ = readable ? kErrCertificateFormat : kErrFile;
             ownCertError_ = "Certificate file " + certFile + (readable ? " holds no certificate" : " cannot be read");
         }
@@ -140,12 +141,11 @@ void Context::LoadOwnKey_locked() {
     ownKeyError_.clear();
     ownKey_.reset();
     try {
-        std::string keyFile = ParamPath_locked(kPrivateKeyFile);
-        std::string keyDir = ParamPath_locked(kKeyDir);
-        if (!keyFile.empty()) {
+        // A key file, when set, is the key: the key directory is not looked at.
+        if (std::string keyFile = ParamName_locked(kPrivateKeyFile); !keyFile.empty()) {
             ownKey_ = CachedPrivateKey(keyFile, params_[kPassword]);
-            if (!ownKey_) ownKeyError_ = "Private key file " + keyFile + " missing";
-        } else if (!keyDir.empty() && HasContainer(keyDir)) {
+            if (!ownKey_) ownKeyError_ = "Private key file " + ResolvePath(keyFile) + " missing";
+        } else if (std::string keyDir = ParamPath_locked(kKeyDir); !keyDir.empty() && HasContainer(keyDir)) {
             ownKey_ = ContainerPrivateKey(keyDir);
         } else {
             ownKeyError_ = "No private key file or key container is set";
@@ -184,11 +184,12 @@ SharedCert Context::OwnCertificate() {
     return ownCert_;
 }
 
-SharedKey Context::OwnKey() {
+SharedKey Context::OwnKey(SharedCert* cert) {
     std::lock_guard lock(mutex_);
-    if (Variant() == 0) LoadOwnCertificate_locked();  // the key is chosen by the certificate
+    if (Variant() == 0 || cert != nullptr) LoadOwnCertificate_locked();  // variant 0 chooses the key by it
     LoadOwnKey_locked();
     if (!ownKey_) throw Failure(kErrPrivateKey, ownKeyError_);
+    if (cert != nullptr) *cert = ownCert_;
     return ownKey_;
 }
 
@@ -212,11 +213,11 @@ void Context::ScanCertificateDir_locked() {
 
 SharedCert Context::FindCertificate(const std::string& uid) {
     std::lock_guard lock(mutex_);
-    LoadOwnCertificate_locked();
     const std::string field = UidField_locked();
     const CertificateMatch match(uid, field == "SN", field);
     // As the engine chooses: the file UID.pem is current, UID.cer only without it.
-    if (auto c = match.FiledUnder(ParamPath_locked(kCertificateDir))) return c;
+    if (auto c = match.FiledUnder(ParamName_locked(kCertificateDir))) return c;
+    LoadOwnCertificate_locked();
     std::vector<SharedCert> found;
     match.Collect(added_, found);
     match.Collect({ownCert_}, found);
@@ -234,37 +235,14 @@ void Context::AddCertificate(SharedCert cert) {
     added_.insert(added_.begin(), std::move(cert));
 }
 
-SharedStore Context::TrustStore(bool checkTime) {
+SharedTrustStore Context::Trust(bool checkTime) {
+    TrustSources sources;
     {
         std::lock_guard lock(mutex_);
-        if (stores_[checkTime]) return stores_[checkTime];
+        sources = TrustSources{DirName_locked(CaDirParam(), "CA"), ParamName_locked(kCaCertificateFile),
+                               DirName_locked(CrlDirParam(), "CRL"), ParamName_locked(kCrlFile)};
     }
-    SharedStore store = BuildStore(checkTime);
-    std::lock_guard lock(mutex_);
-    if (!stores_[checkTime]) stores_[checkTime] = store;
-    return stores_[checkTime];
-}
-
-SharedStore Context::BuildStore(bool checkTime) const {
-    SharedStore store(X509_STORE_new(), X509_STORE_free);
-    if (!store) Fail(kErrInternal, "Out of memory");
-    auto addCrl = [&](const std::string& file) {
-        if (auto c = CachedCrl(file)) X509_STORE_add_crl(store.get(), c.get());
-    };
-    // The installed CA certificates, as every check of this toolkit counts them (a copy
-    // staged beside a store change is not one before it is put in place).
-    for (const SharedCert& ca : InstalledCaCertificates(*this)) X509_STORE_add_cert(store.get(), ca.get());
-    std::string crlDir = CrlDir();
-    if (!crlDir.empty())
-        for (const auto& f : ListFiles(crlDir)) addCrl(f);
-    if (std::string f = PathParam(kCrlFile); !f.empty()) addCrl(f);
-    ERR_clear_error();  // duplicates in the store are not errors
-    unsigned long flags = X509_V_FLAG_CRL_CHECK | X509_V_FLAG_CRL_CHECK_ALL;
-    if (!checkTime) flags |= X509_V_FLAG_NO_CHECK_TIME;
-    X509_STORE_set_flags(store.get(), flags);
-    X509_STORE_set_purpose(store.get(), X509_PURPOSE_ANY);
-    X509_STORE_set_verify_cb(store.get(), VerifyCallback);
-    return store;
+    return TrustStoreFor(sources, checkTime);
 }
 
 void Context::KeepTexts(const void* record, std::vector<std::unique_ptr<char[]>> texts) {

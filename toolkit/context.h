@@ -1,9 +1,7 @@
 // A toolkit context: the parameter values, the own certificate and key, the known
-// certificates (loaded, own, certificate directory) and the trust stores built from
-// the CA and CRL directories. Contexts live in a table under 32-bit ids.
+// certificates (loaded, own, certificate directory) and the way to the trust store of its
+// CA and CRL directories (shared by contexts). Contexts live in a table under 32-bit ids.
 #pragma once
-
-#include <openssl/x509_vfy.h>
 
 #include <cstdint>
 #include <map>
@@ -15,10 +13,9 @@
 #include "errors.h"
 #include "object_cache.h"
 #include "ossl.h"
+#include "trust_store.h"
 
 namespace vtk {
-
-using SharedStore = std::shared_ptr<X509_STORE>;
 
 class Context {
 public:
@@ -36,22 +33,25 @@ public:
     std::string CaDir() const;
     std::string CrlDir() const;
 
-    // Renew: forgets loaded objects and loads the own certificate and key again.
+    // Renew: forgets what was loaded; the own certificate and key are read again at their
+    // next use (every use checks their files once).
     void Renew();
     // OwnCertificate / OwnKey: the context's own certificate and private key as the
     // files hold them now. OwnCertificate throws kErrOwnCertificate when no file is set, and
     // for the file it names (the own one or, when the engine reads a correspondent's file,
     // that one) kErrFile when it cannot be read, kErrCertificateFormat when it is no
-    // certificate; OwnKey throws kErrPrivateKey.
+    // certificate; OwnKey throws kErrPrivateKey. OwnKey hands the own certificate it chose the
+    // key by to cert when given (null when there is none; one look at each file per call).
     SharedCert OwnCertificate();
-    SharedKey OwnKey();
+    SharedKey OwnKey(SharedCert* cert = nullptr);
     // FindCertificate: a known certificate by subject line (or serial with SN): the one the
     // engine files under the UID (UID.pem, else UID.cer), else the one in use; nullptr.
     SharedCert FindCertificate(const std::string& uid);
     // AddCertificate: makes a certificate known to this context (found before others).
     void AddCertificate(SharedCert cert);
-    // TrustStore: CA certificates and CRLs of the context, with or without time checks.
-    SharedStore TrustStore(bool checkTime);
+    // Trust: the shared store of the context's CA certificates and CRLs as the files are
+    // now, with or without time checks.
+    SharedTrustStore Trust(bool checkTime);
 
     // KeepTexts: texts handed out inside a record until ReleaseTexts(record).
     void KeepTexts(const void* record, std::vector<std::unique_ptr<char[]>> texts);
@@ -60,6 +60,11 @@ public:
 private:
     // The *_locked functions expect the caller to hold mutex_.
     std::string ParamPath_locked(int index) const;
+    // ParamName_locked: a path parameter trimmed and with the root macro replaced, not
+    // looked up on disk ("" if empty).
+    std::string ParamName_locked(int index) const;
+    // DirName_locked: the directory parameter, else the key directory's sub-directory sub.
+    std::string DirName_locked(int index, const char* sub) const;
     // LoadOwnCertificate_locked / LoadOwnKey_locked: the own certificate / key as the
     // files are now (through the parse cache), or the reason there is none.
     void LoadOwnCertificate_locked();
@@ -70,7 +75,6 @@ private:
     // does not belong to the own certificate, the one there that does is taken instead.
     void TakeRenewedKey_locked();
     void ScanCertificateDir_locked();
-    SharedStore BuildStore(bool checkTime) const;
 
     mutable std::mutex mutex_;
     std::vector<std::string> params_;
@@ -83,7 +87,6 @@ private:
     std::vector<SharedCert> added_;
     bool dirScanned_ = false;
     std::vector<SharedCert> dirCerts_;
-    SharedStore stores_[2];
     std::map<const void*, std::vector<std::unique_ptr<char[]>>> texts_;
 };
 

@@ -1,11 +1,14 @@
 // EncodeData / DecodeData: CMS EnvelopedData (DER) in the caller's buffer.
+#include <openssl/buffer.h>
 #include <openssl/cms.h>
 #include <openssl/err.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "algorithms.h"
+#include "buffer_sink.h"
 #include "envelope_check.h"
 #include "errors.h"
 #include "size_limits.h"
@@ -28,20 +31,52 @@ std::vector<std::string> SplitSubjects(const char* subjects) {
     return out;
 }
 
+// ContentBio: the memory BIO CMS encrypts a content of size bytes into, with room for it and
+// a cipher block from the start: the encrypted content is not copied as it grows. CMS takes
+// the memory over when it finishes the envelope.
+BioPtr ContentBio(std::size_t size) {
+    constexpr std::size_t kBlockRoom = 64;
+    std::unique_ptr<BUF_MEM, Deleter<BUF_MEM_free>> memory(BUF_MEM_new());
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    if (!memory || !bio || !(memory->data = static_cast<char*>(OPENSSL_malloc(size + kBlockRoom))))
+        Fail(kErrInternal, "Out of memory");
+    memory->max = size + kBlockRoom;
+    memory->length = 0;
+    BIO_set_mem_buf(bio.get(), memory.release(), BIO_CLOSE);
+    BIO_set_mem_eof_return(bio.get(), 0);
+    return bio;
+}
+
+// PutBack: after a decryption that failed part way (a bad final block), the envelope in
+// place of the plain text written so far: re-encoded from cms when that gives its size
+// again, else those bytes zeroed. No part of a refused message stays in the buffer.
+void PutBack(CMS_ContentInfo* cms, unsigned char* data, std::size_t envelopeSize, std::size_t written) {
+    if (i2d_CMS_ContentInfo(cms, nullptr) == static_cast<int>(envelopeSize)) {
+        unsigned char* p = data;
+        if (i2d_CMS_ContentInfo(cms, &p) == static_cast<int>(envelopeSize)) return;
+    }
+    std::memset(data, 0, written);
+}
+
 }  // namespace
 
 void EncodeData(Context& ctx, unsigned char* data, std::int32_t* length, const char* subjects) {
     if (data == nullptr || length == nullptr || *length < 1) Fail(kErrArgument, "EncodeData: no data");
     std::vector<SharedCert> recipients;
+    SharedTrustStore trust;  // looked at once per call, when the first recipient is checked
+    const auto check = [&](const SharedCert& c, const std::string& who) {
+        if (!trust) trust = ctx.Trust(true);
+        CheckRecipient(*trust, c, who);
+    };
     for (const auto& s : SplitSubjects(subjects)) {
         SharedCert c = ctx.FindCertificate(s);
         if (!c) Fail(kErrRecipient, "No certificate for recipient " + s);
-        CheckRecipient(ctx, c.get(), s);
+        check(c, s);
         recipients.push_back(c);
     }
     if (recipients.empty()) {
         recipients.push_back(ctx.OwnCertificate());
-        CheckRecipient(ctx, recipients.back().get(), "own certificate");
+        check(recipients.back(), "own certificate");
     }
 
     const EVP_CIPHER* cipher = CipherFor(ctx.Param(kCipher));
@@ -52,7 +87,8 @@ void EncodeData(Context& ctx, unsigned char* data, std::int32_t* length, const c
             Fail(kErrEncrypt, "Recipient " + SubjectLine(X509_get_subject_name(c.get())) + " refused");
     }
     auto in = MemBio(data, static_cast<std::size_t>(*length));
-    if (CMS_final(cms.get(), in.get(), nullptr, CMS_BINARY) != 1) Fail(kErrEncrypt, "Encryption failed");
+    BioPtr content = ContentBio(static_cast<std::size_t>(*length));
+    if (CMS_final(cms.get(), in.get(), content.get(), CMS_BINARY) != 1) Fail(kErrEncrypt, "Encryption failed");
 
     int size = i2d_CMS_ContentInfo(cms.get(), nullptr);
     if (size <= 0) Fail(kErrEncrypt, "Envelope cannot be encoded");
@@ -69,28 +105,24 @@ void DecodeData(Context& ctx, unsigned char* data, std::int32_t* length, char* s
     const unsigned char* p = data;
     CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &p, *length));
     if (!cms || OBJ_obj2nid(CMS_get0_type(cms.get())) != NID_pkcs7_enveloped) Fail(kErrDecrypt, "Data is not an envelope");
-    CheckEnvelope(cms.get(), DerBytes(data, static_cast<std::size_t>(p - data)));
-    SharedKey key = ctx.OwnKey();
-    SharedCert cert;
-    try {
-        cert = ctx.OwnCertificate();
-    } catch (const Failure&) {
-        // Without the own certificate every recipient is tried with the key.
-    }
+    const auto envelopeSize = static_cast<std::size_t>(p - data);
+    CheckEnvelope(cms.get(), DerBytes(data, envelopeSize));
+    SharedCert cert;  // without the own certificate every recipient is tried with the key
+    SharedKey key = ctx.OwnKey(&cert);
     EnsureCryptoReady();
-    BioPtr out(BIO_new(BIO_s_mem()));
+    // The envelope was parsed into cms: the plain text goes straight into the caller's
+    // buffer (never longer than the envelope), with no copy of the data in between.
+    BufferSink plain(data, static_cast<std::size_t>(*length));
     // CMS_DEBUG_DECRYPT: a failed key transport is an error, not a random content key.
-    if (CMS_decrypt(cms.get(), key.get(), cert.get(), nullptr, out.get(), CMS_BINARY | CMS_DEBUG_DECRYPT) != 1)
+    if (CMS_decrypt(cms.get(), key.get(), cert.get(), nullptr, plain.Bio(), CMS_BINARY | CMS_DEBUG_DECRYPT) != 1) {
+        if (plain.Written() > 0) PutBack(cms.get(), data, envelopeSize, plain.Written());
         Fail(kErrDecrypt, "Envelope cannot be opened with the own key");
-    char* plain = nullptr;
-    long n = BIO_get_mem_data(out.get(), &plain);
-    if (n < 0 || n > *length) Fail(kErrNoRoom, "Decrypted data larger than the envelope");
+    }
     if (subject != nullptr) {
         std::string who = cert ? CertUid(cert.get(), ctx.UseSerial()) : std::string();
         PutText(subject, kMaxUIDLength, who);
     }
-    if (n > 0) std::memcpy(data, plain, static_cast<std::size_t>(n));
-    *length = static_cast<std::int32_t>(n);
+    *length = static_cast<std::int32_t>(plain.Written());
 }
 
 }  // namespace vtk

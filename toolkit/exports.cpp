@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "algorithms.h"
 #include "crypto_shutdown.h"
@@ -34,14 +35,9 @@ int32_t Report(int32_t code, const std::string& text) {
     return code;
 }
 
-// Run: f() under the failure convention; 0 on success.
+// Guarded: f() under the failure convention; 0 on success.
 template <typename F>
-int32_t Run(F&& f) {
-    if (vtk::CryptoShutDown()) {
-        vtk::SetLastMessage("The process is exiting: OpenSSL has been cleaned up");
-        return vtk::kErrInternal;
-    }
-    ERR_clear_error();
+int32_t Guarded(F&& f) {
     try {
         f();
         return vtk::kOk;
@@ -54,6 +50,17 @@ int32_t Run(F&& f) {
     } catch (...) {
         return Report(vtk::kErrInternal, "Unknown failure");
     }
+}
+
+// Run: Guarded with OpenSSL's error queue cleared first (refused once OpenSSL is cleaned up).
+template <typename F>
+int32_t Run(F&& f) {
+    if (vtk::CryptoShutDown()) {
+        vtk::SetLastMessage("The process is exiting: OpenSSL has been cleaned up");
+        return vtk::kErrInternal;
+    }
+    ERR_clear_error();
+    return Guarded(std::forward<F>(f));
 }
 
 // OnContext: f(context) for a known context id.
@@ -165,8 +172,10 @@ MPRO_EXPORT int32_t MPRO_CALL GetCryptoParamValue(mpro::Context ctx, int32_t ind
     });
 }
 
+// Setting a value does not touch OpenSSL: no error queue to clear (one call per parameter
+// of every context opened).
 MPRO_EXPORT int32_t MPRO_CALL SetCryptoParamValue(mpro::Context ctx, int32_t index, const char* value) {
-    return OnContext(ctx, [&](Context& c) { c.SetParam(index, value != nullptr ? value : ""); });
+    return Guarded([&] { vtk::contexts::Get(ctx)->SetParam(index, value != nullptr ? value : ""); });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL GenerateNewSSK(mpro::Context ctx, char* buffer) {

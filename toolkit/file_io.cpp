@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -78,6 +79,22 @@ std::optional<FileStamp> StampOf(const std::string& resolved) {
     auto st = os::Status(resolved);
     if (!st || !st->isFile) return std::nullopt;
     return FileStamp{st->size, st->mtimeNs, st->identity};
+}
+
+std::optional<Located> Locate(const std::string& name) {
+    std::string path = Slashes(name);
+    auto st = os::Status(path);
+    if (!st && !os::kNamesIgnoreCase && !path.empty()) {
+        path = ResolvePath(path);
+        st = os::Status(path);
+    }
+    if (!st || (!st->isFile && !st->isDirectory)) return std::nullopt;
+    return Located{std::move(path), st->isDirectory, FileStamp{st->size, st->mtimeNs, st->identity}};
+}
+
+bool Settled(const FileStamp& stamp) {
+    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch());
+    return now.count() - stamp.mtimeNs >= 2'000'000'000LL;
 }
 
 bool IsFile(const std::string& path) {

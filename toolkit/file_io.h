@@ -27,6 +27,19 @@ struct FileStamp {
 };
 // StampOf: the stamp of a regular file, nullopt when it does not exist.
 std::optional<FileStamp> StampOf(const std::string& resolved);
+// Located: what a name was found to be on disk: the path it resolved to, whether that is a
+// regular file or a directory, and its stamp (size, modification time, identity).
+struct Located {
+    std::string path;
+    bool isDirectory = false;
+    FileStamp stamp;
+};
+// Locate: the file or directory a name refers to, as ResolvePath finds it; nullopt when
+// there is none. One status query when the name is spelled as on disk.
+std::optional<Located> Locate(const std::string& name);
+// Settled: whether a stamp's modification time lies two seconds or more in the past; a
+// file changed more recently may change again without a visible change of its stamp.
+bool Settled(const FileStamp& stamp);
 
 // IsFile / IsDirectory: whether a (resolved) path names an existing file or directory.
 bool IsFile(const std::string& path);
@@ -51,5 +64,10 @@ bool SameFile(const std::string& a, const std::string& b);
 
 // ListFiles: regular files directly in a directory, full paths, sorted by name.
 std::vector<std::string> ListFiles(const std::string& dir);
+
+// IsStaged: a file staged beside a store change (name ending in ".new"), not yet in place.
+inline bool IsStaged(const std::string& file) {
+    return file.size() >= 4 && file.compare(file.size() - 4, 4, ".new") == 0;
+}
 
 }  // namespace vtk

@@ -4,7 +4,6 @@
 #include <openssl/pem.h>
 #include <openssl/sha.h>
 
-#include <chrono>
 #include <mutex>
 #include <unordered_map>
 
@@ -98,35 +97,34 @@ SharedKey ParsePrivateKey(const std::string& bytes, const std::string& password)
 
 std::shared_ptr<const void> CachedDerived(const std::string& kind, const std::string& path, const std::string& extra,
                                           const std::function<std::shared_ptr<const void>(const std::string&)>& make) {
-    auto stamp = StampOf(path);
-    if (!stamp) return nullptr;
-    std::string key = kind + '\0' + path + '\0' + (extra.empty() ? std::string() : Digest(extra));
-    // A file changed within the last two seconds may change again without a visible
-    // change of its stamp (timestamp granularity): such files are read every time.
-    auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-    bool racy = now - stamp->mtimeNs < 2'000'000'000LL;
+    const auto found = Locate(path);
+    if (!found || found->isDirectory) return nullptr;
+    const FileStamp& stamp = found->stamp;
+    std::string key = kind + '\0' + found->path + '\0' + (extra.empty() ? std::string() : Digest(extra));
     Cache& cache = TheCache();
-    if (!racy) {
+    // A file changed within the last two seconds may change again without a visible change
+    // of its stamp (timestamp granularity): such files are read every time.
+    if (Settled(stamp)) {
         std::lock_guard lock(cache.mutex);
         auto it = cache.entries.find(key);
-        if (it != cache.entries.end() && it->second.stamp == *stamp) return it->second.object;
+        if (it != cache.entries.end() && it->second.stamp == stamp) return it->second.object;
     }
-    auto bytes = ReadFile(path);
+    auto bytes = ReadFile(found->path);
     if (!bytes) return nullptr;
     std::shared_ptr<const void> object = make(*bytes);
     // A file that changed while it was read is parsed again next time.
-    auto after = StampOf(path);
+    auto after = StampOf(found->path);
     std::lock_guard lock(cache.mutex);
     if (cache.entries.size() >= kMaxEntries) cache.entries.clear();
-    if (after && *after == *stamp) cache.entries[key] = Entry{*stamp, object};
+    if (after && *after == stamp) cache.entries[key] = Entry{stamp, object};
     return object;
 }
 
-SharedCert CachedCertificate(const std::string& path) {
+SharedCert CachedCertificate(const std::string& path, bool* present) {
     auto obj = CachedDerived("cert", path, {}, [](const std::string& b) -> std::shared_ptr<const void> {
-        auto c = ParseCertificate(b);
-        return c ? std::make_shared<const SharedCert>(c) : std::make_shared<const SharedCert>();
+        return std::make_shared<const SharedCert>(ParseCertificate(b));
     });
+    if (present != nullptr) *present = obj != nullptr || Locate(path).has_value();  // unreadable counts as present
     return obj ? *static_cast<const SharedCert*>(obj.get()) : nullptr;
 }
 

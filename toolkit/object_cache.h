@@ -1,5 +1,6 @@
 // The process-wide cache of parsed certificates, CRLs and keys, keyed by path, size,
-// modification time and inode, so that opening a context does not re-parse files.
+// modification time and inode, so that contexts share what was parsed and opening one
+// parses nothing while the files stay as they were.
 #pragma once
 
 #include <openssl/evp.h>
@@ -28,9 +29,11 @@ X509ReqPtr ParseRequest(const std::string& bytes);
 // kErrPrivateKey when it cannot be read with the password.
 SharedKey ParsePrivateKey(const std::string& bytes, const std::string& password);
 
-// CachedCertificate: the certificate of a (resolved) file; nullptr when the file is
-// missing or holds no certificate.
-SharedCert CachedCertificate(const std::string& path);
+// Cached…: the objects of files named as ResolvePath finds them (one status query per call
+// when the name is spelled as on disk, no parsing while the file keeps its stamp).
+// CachedCertificate: the certificate of a file; nullptr when the file is missing or holds
+// no certificate (present, when given, tells the two apart).
+SharedCert CachedCertificate(const std::string& path, bool* present = nullptr);
 // CachedCrl: the CRL of a file; nullptr when missing or not a CRL.
 SharedCrl CachedCrl(const std::string& path);
 // CachedPrivateKey: the key of a file read with a password; nullptr when the file is

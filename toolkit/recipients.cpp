@@ -6,8 +6,6 @@
 #include <cctype>
 #include <string_view>
 
-#include "chain.h"
-#include "context.h"
 #include "errors.h"
 #include "file_io.h"
 #include "subject.h"
@@ -68,9 +66,9 @@ bool CertificateMatch::Carries(const X509* cert) const {
 SharedCert CertificateMatch::FiledUnder(const std::string& certDir) const {
     if (certDir.empty() || fileUid_.empty()) return nullptr;
     for (const char* extension : {".pem", ".cer"}) {
-        const std::string path = ResolvePath(JoinPath(certDir, fileUid_ + extension));
-        if (!IsFile(path)) continue;
-        SharedCert cert = CachedCertificate(path);
+        bool present = false;
+        SharedCert cert = CachedCertificate(JoinPath(certDir, fileUid_ + extension), &present);
+        if (!present) continue;
         return Carries(cert.get()) ? cert : nullptr;
     }
     return nullptr;
@@ -94,9 +92,8 @@ SharedCert InUse(const std::vector<SharedCert>& certs) {
     return best;
 }
 
-void CheckRecipient(Context& ctx, X509* cert, const std::string& recipient) {
-    SharedStore store = ctx.TrustStore(true);
-    const ChainProblem problem = CheckChain(store.get(), cert, nullptr);
+void CheckRecipient(TrustStore& trust, const SharedCert& cert, const std::string& recipient) {
+    const ChainProblem problem = trust.Check(cert);
     if (problem.error != X509_V_OK) throw Failure(RecipientCode(problem.error), "Recipient " + recipient + ": " + problem.text);
 }
 

@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "object_cache.h"
+#include "trust_store.h"
 
 namespace vtk {
-
-class Context;
 
 // CertificateMatch: the certificates that carry one subject line, or one serial number
 // when certificates are named by serial, and the file the engine keeps them under.
@@ -38,7 +37,7 @@ SharedCert InUse(const std::vector<SharedCert>& certs);
 
 // CheckRecipient: throws a Failure that names the recipient and the reason when cert is
 // expired, not yet valid, revoked by an installed CRL or not issued by a CA of the
-// installation (the context's CA and CRL directories).
-void CheckRecipient(Context& ctx, X509* cert, const std::string& recipient);
+// installation (trust: the store of the context's CA and CRL directories, with time checks).
+void CheckRecipient(TrustStore& trust, const SharedCert& cert, const std::string& recipient);
 
 }  // namespace vtk

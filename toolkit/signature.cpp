@@ -48,8 +48,9 @@ void SignData(Context& ctx, const unsigned char* data, std::int32_t length, unsi
     if (data == nullptr || length < 1 || signatureLength == nullptr) Fail(kErrArgument, "SignData: no data");
     // The capacity is the only bound of the caller's buffer: none, no signature.
     if (*signatureLength < 1) Fail(kErrNoRoom, "No room for a signature (capacity " + std::to_string(*signatureLength) + ")");
-    SharedKey key = ctx.OwnKey();
-    SharedCert cert = ctx.OwnCertificate();
+    SharedCert cert;
+    SharedKey key = ctx.OwnKey(&cert);
+    if (!cert) cert = ctx.OwnCertificate();  // throws the reason there is none
     if (signer != nullptr && *signer != '\0' && CertUid(cert.get(), ctx.UseSerial()) != signer) {
         SharedCert other = ctx.FindCertificate(signer);
         if (!other || !SamePublicKey(X509_get0_pubkey(other.get()), key.get()))
@@ -115,9 +116,9 @@ void VerifyData(Context& ctx, const unsigned char* data, std::int32_t* length, c
     if (!signers || sk_X509_num(signers.get()) < 1) Fail(kErrSignatureFormat, "Signature names no signer");
     X509* cert = sk_X509_value(signers.get(), 0);
 
-    SharedStore store = ctx.TrustStore(checkTime);
+    SharedTrustStore trust = ctx.Trust(checkTime);
     X509StackPtr untrusted(CMS_get1_certs(cms.get()));
-    const ChainProblem problem = CheckChain(store.get(), cert, untrusted.get());
+    const ChainProblem problem = CheckChain(trust->Store(), cert, untrusted.get());
     if (problem.error == X509_V_ERR_CERT_REVOKED) throw Failure(kErrRevoked, problem.text);
     if (problem.error == X509_V_ERR_CERT_HAS_EXPIRED || problem.error == X509_V_ERR_CERT_NOT_YET_VALID)
         throw Failure(kErrValidity, problem.text);

@@ -90,11 +90,8 @@ void BindingModuleUnload() {
     auto& s = State();
     std::lock_guard<std::mutex> count(s.countMutex);
     if (s.loadCount == 0 || --s.loadCount > 0) return;
-    {
-        // Contexts are closed while their plug-in is still loaded.
-        WriteGuard write(s.cacheLock);
-        ClearContextCache_locked();
-    }
+    // Contexts are closed while their plug-in is still loaded (no call may be in flight).
+    ClearContextCache();
     CriticalGuard guard(s.loadLock);
     for (auto& module : s.modules) {
         if (module) platform::FreeModule(module);

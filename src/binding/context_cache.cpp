@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -14,9 +15,10 @@
 namespace vorlan {
 namespace {
 
-using CacheEntry = std::pair<std::string, std::unique_ptr<TMesProCashNode>>;
+using CacheEntry = std::pair<std::string, CashNodeRef>;
 
-// The cache list; guarded by ContextCacheLock. Never destroyed: unload empties it.
+// The cache list; guarded by ContextCacheLock (held only to read or change the list, never
+// across a toolkit call). Never destroyed: unload empties it.
 std::vector<CacheEntry>& Cache() {
     static auto* cache = std::make_unique<std::vector<CacheEntry>>().release();
     return *cache;
@@ -33,6 +35,7 @@ char FoldCase(char c) { return static_cast<char>(platform::AnsiUpperCase(static_
 // page, Cyrillic included), without copying them (this runs on every toolkit call).
 bool SameKey(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
+    if (std::memcmp(a.data(), b.data(), a.size()) == 0) return true;  // the usual case: spelled alike
     for (std::size_t i = 0; i < a.size(); ++i)
         if (a[i] != b[i] && FoldCase(a[i]) != FoldCase(b[i])) return false;
     return true;
@@ -43,6 +46,35 @@ std::vector<CacheEntry>::iterator FindEntry_locked(const std::string& key) {
     for (auto it = cache.begin(); it != cache.end(); ++it)
         if (SameKey(it->first, key)) return it;
     return cache.end();
+}
+
+// TakeEntry_locked: removes the key's entry and hands over its node (null when none).
+CashNodeRef TakeEntry_locked(const std::string& key) {
+    auto it = FindEntry_locked(key);
+    if (it == Cache().end()) return nullptr;
+    CashNodeRef node = std::move(it->second);
+    Cache().erase(it);
+    return node;
+}
+
+// OpenNode: a new node with its context opened and configured with the vector (InitCrypto,
+// every parameter, KeysRenewal); null when the variant's module or DoneCrypto is missing.
+// A step that raises closes the context with the node.
+CashNodeRef OpenNode(const TMProDLL& binding, const ParamVector& v, std::int32_t lifetime) {
+    auto node = std::make_shared<TMesProCashNode>(binding.PluginVariant);
+    if (!node->Loaded || !node->Complete) return nullptr;
+    const auto& fn = binding.Fn;
+    node->Context = fn.InitCrypto();
+    const std::int32_t count = fn.GetCryptoParamNumber();
+    static const std::string empty;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::string& value = static_cast<std::size_t>(i) < v.size() ? v[static_cast<std::size_t>(i)] : empty;
+        fn.SetCryptoParamValue(node->Context, i, value.c_str());
+    }
+    fn.KeysRenewal(node->Context);
+    node->Created = CacheNowDays();
+    node->Lifetime = lifetime;
+    return node;
 }
 
 }  // namespace
@@ -88,50 +120,46 @@ std::int32_t ContextLifetime(const ParamVector& v) {
     return seconds;
 }
 
-mpro::Context LookupContext_locked(const std::string& key, std::int32_t lifetime) {
+CashNodeRef LookupNode_locked(const std::string& key, std::int32_t lifetime) {
     auto it = FindEntry_locked(key);
-    if (it == Cache().end()) return 0;
+    if (it == Cache().end()) return nullptr;
     const TMesProCashNode& node = *it->second;
     const double age = std::fabs(CacheNowDays() - node.Created);
-    if (age > lifetime * kDaysPerSecond) return 0;
-    if (age > node.Lifetime * kDaysPerSecond) return 0;
-    return node.Context;
+    if (age > lifetime * kDaysPerSecond || age > node.Lifetime * kDaysPerSecond || node.Context == 0) return nullptr;
+    return it->second;
 }
 
-mpro::Context OpenContext_locked(const TMProDLL& binding, const ParamVector& v, const std::string& key) {
+CashNodeRef OpenCachedNode(const TMProDLL& binding, const ParamVector& v, const std::string& key) {
     const std::int32_t lifetime = ContextLifetime(v);
-    if (mpro::Context found = LookupContext_locked(key, lifetime)) return found;
-
-    auto& cache = Cache();
-    if (auto stale = FindEntry_locked(key); stale != cache.end()) cache.erase(stale);  // closes its context
-
-    // Until appended, the node is owned here: a toolkit step that raises closes the context.
-    auto node = std::make_unique<TMesProCashNode>(binding.PluginVariant);
-    if (!node->Loaded || !node->Complete) return 0;
-
-    const auto& fn = binding.Fn;
-    node->Context = fn.InitCrypto();
-    const std::int32_t count = fn.GetCryptoParamNumber();
-    static const std::string empty;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::string& value = static_cast<std::size_t>(i) < v.size() ? v[static_cast<std::size_t>(i)] : empty;
-        fn.SetCryptoParamValue(node->Context, i, value.c_str());
+    {
+        CashNodeRef stale;  // declared before the guard: dropped (closing its context) after the lock
+        WriteGuard write(ContextCacheLock());
+        if (CashNodeRef live = LookupNode_locked(key, lifetime)) return live;  // opened meanwhile
+        stale = TakeEntry_locked(key);
     }
-    fn.KeysRenewal(node->Context);
-    node->Created = CacheNowDays();
-    node->Lifetime = lifetime;
-    const mpro::Context context = node->Context;
-    cache.emplace_back(key, std::move(node));
-    return context;
+    // Opened outside the cache lock: other calls find and use their contexts meanwhile.
+    CashNodeRef fresh = OpenNode(binding, v, lifetime);
+    if (!fresh) return nullptr;
+    CashNodeRef displaced;
+    WriteGuard write(ContextCacheLock());
+    if (CashNodeRef live = LookupNode_locked(key, lifetime)) {
+        displaced = std::move(fresh);  // another call cached one first: that one serves
+        return live;
+    }
+    displaced = TakeEntry_locked(key);  // an entry left meanwhile, stale or empty
+    Cache().emplace_back(key, fresh);
+    return fresh;
 }
 
-void ClearContextCache_locked() {
-    auto& cache = Cache();
-    // Destroy from the front, as entries were opened, each node closing its context.
-    while (!cache.empty()) cache.erase(cache.begin());
+void ClearContextCache() {
+    std::vector<CacheEntry> taken;
+    {
+        WriteGuard write(ContextCacheLock());
+        taken.swap(Cache());
+    }
+    // Dropped from the front, as the entries were cached, each closing its context when unused.
+    for (auto& entry : taken) entry.second.reset();
 }
-
-std::size_t CachedContextCount_locked() { return Cache().size(); }
 
 double CacheNowDays() {
     const auto& hook = ClockHook();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "binding/mpro_dll.h"
@@ -13,8 +14,9 @@ namespace vorlan {
 // Days per second used for context lifetimes (this constant, not 1/86400).
 inline constexpr double kDaysPerSecond = 1.1574e-5;
 
-// TMesProCashNode: one cached context with its opening time and lifetime; closes the
-// context on destruction (its callers hold ContextCacheLock exclusively).
+// TMesProCashNode: one context with its opening time and lifetime. Nodes are shared by the
+// cache entry and the calls running on the context; the last owner closes the context.
+// Whoever drops the last reference holds ToolkitLock when the plug-in is not reentrant.
 class TMesProCashNode : public TCrypto_DLL {
 public:
     // TMesProCashNode: finds (or loads) the variant's module and its DoneCrypto.
@@ -30,6 +32,9 @@ public:
     mpro::Context Context = 0;
 };
 
+// CashNodeRef: a share of a node; the context stays open while any share lives.
+using CashNodeRef = std::shared_ptr<TMesProCashNode>;
+
 // ContextKey: entries 0 to n-2 of the vector concatenated (n = the toolkit's parameter
 // number); "UnknownParamNode" when that is empty.
 std::string ContextKey(const ParamVector& v, std::int32_t paramNumber);
@@ -37,18 +42,19 @@ std::string ContextKey(const ParamVector& v, std::int32_t paramNumber);
 // number or negative.
 std::int32_t ContextLifetime(const ParamVector& v);
 
-// LookupContext_locked: the context cached under key when younger than both lifetimes,
-// else 0. Caller holds ContextCacheLock (shared or exclusive).
-mpro::Context LookupContext_locked(const std::string& key, std::int32_t lifetime);
-// OpenContext_locked: a context for the vector, looked up again first, else opened,
-// configured and cached; 0 when none. Caller holds ContextCacheLock exclusively and,
-// unless the plug-in is reentrant, ToolkitLock.
-mpro::Context OpenContext_locked(const TMProDLL& binding, const ParamVector& v, const std::string& key);
-// ClearContextCache_locked: closes every cached context and empties the cache. Caller
-// holds ContextCacheLock exclusively.
-void ClearContextCache_locked();
-// CachedContextCount_locked: number of cache entries. Caller holds ContextCacheLock.
-std::size_t CachedContextCount_locked();
+// LookupNode_locked: the node cached under key when younger than both lifetimes and its
+// context is not 0, else null. Caller holds ContextCacheLock (shared or exclusive).
+CashNodeRef LookupNode_locked(const std::string& key, std::int32_t lifetime);
+// OpenCachedNode: the node of the vector: looked up again, else a new one opened and
+// configured without holding ContextCacheLock (taken only to change the list), then cached.
+// A node whose context is 0 is cached all the same (the next call replaces it). Null when
+// the variant's module or DoneCrypto is missing. Caller holds ToolkitLock unless the plug-in
+// is reentrant, and no ContextCacheLock.
+CashNodeRef OpenCachedNode(const TMProDLL& binding, const ParamVector& v, const std::string& key);
+// ClearContextCache: takes every node out of the cache and drops the cache's shares in the
+// order the nodes were cached; a context nobody else uses is closed at once, one in use
+// when its last call returns. Caller holds ToolkitLock unless the plug-in is reentrant.
+void ClearContextCache();
 
 // CacheNowDays: the local clock of the cache, in days.
 double CacheNowDays();

@@ -1,5 +1,6 @@
 // The context call: every toolkit operation on a parameter vector runs through here, so
-// the locking rule (ToolkitLock, then shared or exclusive ContextCacheLock) is written once.
+// the locking rule (ToolkitLock, then ContextCacheLock only around the cache list) is
+// written once.
 #pragma once
 
 #include <cstdint>
@@ -13,20 +14,21 @@ namespace vorlan {
 
 // CallWithContext: runs call(context) on the cached context of the vector, opening one
 // when none is cached; returns noContext when no context can be had (or the binding is
-// not usable). A cached context is used under shared access, a new one under exclusive.
+// not usable). The call holds a share of the context's node, not the cache lock: calls on
+// cached and on new contexts run side by side, and the context is closed by its last user.
 template <class Call>
 std::int32_t CallWithContext(const TMProDLL& binding, const ParamVector& v, std::int32_t noContext, Call&& call) {
     if (!binding.Loaded || !binding.Complete) return noContext;
     ToolkitGuard toolkit(binding.PluginVariant);
     const std::string key = ContextKey(v, binding.Fn.GetCryptoParamNumber());
+    CashNodeRef node;  // declared after the guard: a last share is dropped inside ToolkitLock
     {
         ReadGuard read(ContextCacheLock());
-        if (const mpro::Context context = LookupContext_locked(key, ContextLifetime(v))) return call(context);
+        node = LookupNode_locked(key, ContextLifetime(v));
     }
-    WriteGuard write(ContextCacheLock());
-    const mpro::Context context = OpenContext_locked(binding, v, key);
-    if (context == 0) return noContext;
-    return call(context);
+    if (!node) node = OpenCachedNode(binding, v, key);
+    if (!node || node->Context == 0) return noContext;
+    return call(node->Context);
 }
 
 }  // namespace vorlan

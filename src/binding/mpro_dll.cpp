@@ -176,16 +176,18 @@ std::int32_t TMProDLL::LoadCertificate(const ParamVector& v, const unsigned char
     }
     ToolkitGuard toolkit(PluginVariant);
     const std::string key = ContextKey(v, Fn.GetCryptoParamNumber());
-    ReadGuard read(ContextCacheLock());
-    const mpro::Context context = LookupContext_locked(key, ContextLifetime(v));
-    return context != 0 ? Fn.LoadCertificate(context, certificate, length) : 0;
+    CashNodeRef node;  // a share keeps the context open for the call; no context is opened here
+    {
+        ReadGuard read(ContextCacheLock());
+        node = LookupNode_locked(key, ContextLifetime(v));
+    }
+    return node ? Fn.LoadCertificate(node->Context, certificate, length) : 0;
 }
 
 void TMProDLL::ClearCash() {
     if (!PluginModule(PluginVariant)) return;
     ToolkitGuard toolkit(PluginVariant);
-    WriteGuard write(ContextCacheLock());
-    ClearContextCache_locked();
+    ClearContextCache();
 }
 
 }  // namespace vorlan

@@ -133,10 +133,14 @@ std::string TMPro1CryptoEngine::TextUpToZero(const std::vector<char>& buffer) {
 
 std::string TMPro1CryptoEngine::CertificateDir() const { return IncludeBackslash(TrimSpaces(ParamValue(2))); }
 
-std::string TMPro1CryptoEngine::FindCertificateFile(const std::string& uid) const {
+std::string TMPro1CryptoEngine::FindCertificateFile(const std::string& uid, platform::FileStamp* stamp) const {
     const std::string base = CertificateDir() + uid;
-    if (platform::FileExists(base + ".pem")) return base + ".pem";
-    if (platform::FileExists(base + ".cer")) return base + ".cer";
+    for (const char* extension : {".pem", ".cer"}) {
+        if (const auto found = platform::StampOfFile(base + extension)) {
+            if (stamp != nullptr) *stamp = *found;
+            return base + extension;
+        }
+    }
     return {};
 }
 

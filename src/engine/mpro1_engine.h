@@ -13,6 +13,7 @@
 
 #include "binding/mpro_dll.h"
 #include "engine/crypto_engine.h"
+#include "platform/platform.h"
 
 namespace vorlan {
 
@@ -213,14 +214,17 @@ public:
     // CertificateDir: parameter 2 trimmed, with a trailing backslash.
     std::string CertificateDir() const;
     // FindCertificateFile: directory + uid + ".pem", else ".cer"; empty when neither exists.
-    std::string FindCertificateFile(const std::string& uid) const;
+    // stamp, when given, receives the stamp of the file found (one status query per name).
+    std::string FindCertificateFile(const std::string& uid, platform::FileStamp* stamp = nullptr) const;
     // GetCertSubjectByFile: subject line of a certificate file, read by a temporary binding.
     std::int32_t GetCertSubjectByFile(const std::string& file, const std::string& field, std::string& subject);
     // GetCertUIDByFile: the field's value of that subject (the whole subject for "SN").
     std::int32_t GetCertUIDByFile(const std::string& file, const std::string& field, std::string& uid);
-    // CertSubjectOfFiled: GetCertSubjectByFile for a file of the certificate directory, remembered
-    // for the context lifetime (parameter 22) while the file keeps its size; not remembered for 0.
-    std::int32_t CertSubjectOfFiled(const std::string& file, const std::string& field, std::string& subject);
+    // CertSubjectOfFiled: GetCertSubjectByFile for a file of the certificate directory (of the
+    // stamp given), remembered while the file keeps that stamp; a file changed within the last
+    // two seconds may change again unseen and is asked about every time.
+    std::int32_t CertSubjectOfFiled(const std::string& file, const platform::FileStamp& stamp, const std::string& field,
+                                    std::string& subject);
     // ForgetSubjects: drops the remembered subjects (the certificate directory changed).
     void ForgetSubjects();
     // ReadSubjectFromCert: subject line of the certificate filed under uid (checked against it).
@@ -315,8 +319,7 @@ private:
 
     struct RememberedSubject {
         std::string subject;
-        std::int64_t fileSize = 0;
-        double readAt = 0;  // local time in days
+        platform::FileStamp stamp;
     };
     std::mutex subjectsMutex_;                              // guards subjects_
     std::map<std::string, RememberedSubject> subjects_;     // key: file + NUL + field

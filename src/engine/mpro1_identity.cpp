@@ -1,7 +1,5 @@
 // TMPro1CryptoEngine: UIDs of the current user and of correspondents, and the subject
 // lines of the certificates filed under them.
-#include <charconv>
-#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -61,41 +59,30 @@ std::int32_t TMPro1CryptoEngine::GetCertUIDByFile(const std::string& file, const
 
 namespace {
 
-// ContextLifetime: parameter 22 as the context cache reads it: a whole decimal number of
-// seconds; empty, malformed or negative values give 0.
-std::int32_t ContextLifetime(const std::string& text) {
-    std::int32_t seconds = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (error != std::errc() || end != text.data() + text.size() || seconds < 0) return 0;
-    return seconds;
-}
-
-constexpr double kDaysPerSecond = 1.1574e-5;
+// Files changed this recently may change again within the resolution of their time stamp.
+constexpr std::int64_t kSettledNs = 2'000'000'000;
+// Remembered subjects per engine, at most (one per correspondent file in practice).
+constexpr std::size_t kMaxRememberedSubjects = 1024;
 
 }  // namespace
 
-std::int32_t TMPro1CryptoEngine::CertSubjectOfFiled(const std::string& file, const std::string& field,
-                                                    std::string& subject) {
-    const std::int32_t lifetime = ContextLifetime(ParamValue(22));
-    if (lifetime == 0) return GetCertSubjectByFile(file, field, subject);
-    // Asking the toolkit opens a context for the file; within the lifetime the answer is kept,
-    // as the toolkit keeps the certificates of a cached context.
-    const auto size = platform::FileSize(file);
-    const double now = platform::LocalNowDays();
+std::int32_t TMPro1CryptoEngine::CertSubjectOfFiled(const std::string& file, const platform::FileStamp& stamp,
+                                                    const std::string& field, std::string& subject) {
+    // Asking the toolkit opens a context for the file; the subject of an unchanged file is kept.
     const std::string key = file + '\0' + field;
     {
         std::lock_guard<std::mutex> guard(subjectsMutex_);
         const auto it = subjects_.find(key);
-        if (it != subjects_.end() && size && it->second.fileSize == *size &&
-            std::abs(now - it->second.readAt) <= lifetime * kDaysPerSecond) {
+        if (it != subjects_.end() && it->second.stamp == stamp) {
             subject = it->second.subject;
             return kOk;
         }
     }
     const std::int32_t code = GetCertSubjectByFile(file, field, subject);
-    if (code == kOk && size) {
+    if (code == kOk && platform::NowNs() - stamp.modifiedNs >= kSettledNs) {
         std::lock_guard<std::mutex> guard(subjectsMutex_);
-        subjects_[key] = RememberedSubject{subject, *size, now};
+        if (subjects_.size() >= kMaxRememberedSubjects) subjects_.clear();
+        subjects_[key] = RememberedSubject{subject, stamp};
     }
     return code;
 }
@@ -118,10 +105,11 @@ std::int32_t TMPro1CryptoEngine::ReadSubjectFromCert(const std::string& uid, std
         }
         // The UID becomes a file name: refuse anything that could leave the directory.
         if (!IsSafeUID(uid)) return kUIDError;
-        const std::string file = FindCertificateFile(uid);
+        platform::FileStamp stamp;
+        const std::string file = FindCertificateFile(uid, &stamp);
         if (file.empty()) return kCertificateNotFound;
         std::string found;
-        const std::int32_t result = CertSubjectOfFiled(file, field, found);
+        const std::int32_t result = CertSubjectOfFiled(file, stamp, field, found);
         if (result != kOk) return result;
         if (ExtractSubjectComponent(found, "/" + field + "=") != uid) return kFileMismatchUID;
         subject = found;

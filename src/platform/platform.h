@@ -44,6 +44,20 @@ bool MoveFile(const std::string& from, const std::string& to);
 bool RenameReplacing(const std::string& from, const std::string& to);
 // FileSize: size in bytes of a file, nullopt when it cannot be read.
 std::optional<std::int64_t> FileSize(const std::string& path);
+// FileStamp: what tells one version of a file from another: size, modification time and an
+// identity that a file put in its place by a rename does not share (inode; on Windows the
+// creation time).
+struct FileStamp {
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;  // nanoseconds since 1970-01-01 UTC
+    std::uint64_t identity = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// StampOfFile: the stamp of a file (not a directory), nullopt when there is none; one
+// status query when the name is spelled as on disk.
+std::optional<FileStamp> StampOfFile(const std::string& path);
+// NowNs: the system clock in nanoseconds since 1970-01-01 UTC (to compare with modifiedNs).
+std::int64_t NowNs();
 
 struct DirEntry {
     std::string name;          // name only, as stored on disk

@@ -147,6 +147,20 @@ std::optional<std::int64_t> FileSize(const std::string& path) {
     return static_cast<std::int64_t>(r.info.st_size);
 }
 
+std::optional<FileStamp> StampOfFile(const std::string& path) {
+    const auto r = Resolve(path);
+    if (!r.exists || S_ISDIR(r.info.st_mode)) return std::nullopt;
+    return FileStamp{static_cast<std::int64_t>(r.info.st_size),
+                     static_cast<std::int64_t>(r.info.st_mtim.tv_sec) * 1000000000 + r.info.st_mtim.tv_nsec,
+                     static_cast<std::uint64_t>(r.info.st_ino)};
+}
+
+std::int64_t NowNs() {
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
 std::vector<DirEntry> Enumerate(const std::string& pattern) {
     std::vector<DirEntry> entries;
     const auto [dirPart, mask] = SplitLast(pattern);

@@ -76,6 +76,28 @@ std::optional<std::int64_t> FileSize(const std::string& path) {
     return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+namespace {
+// Nanoseconds since 1970-01-01 UTC of a FILETIME (100 ns steps since 1601-01-01).
+std::int64_t UnixNs(const FILETIME& t) {
+    const auto ticks = (static_cast<std::int64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    return (ticks - 116444736000000000LL) * 100;
+}
+}  // namespace
+
+std::optional<FileStamp> StampOfFile(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data {};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+    return FileStamp{(static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                     UnixNs(data.ftLastWriteTime), static_cast<std::uint64_t>(UnixNs(data.ftCreationTime))};
+}
+
+std::int64_t NowNs() {
+    FILETIME now {};
+    ::GetSystemTimeAsFileTime(&now);
+    return UnixNs(now);
+}
+
 std::vector<DirEntry> Enumerate(const std::string& pattern) {
     std::vector<DirEntry> entries;
     WIN32_FIND_DATAA data {};

@@ -73,6 +73,21 @@ TEST_P(EnvelopeTest, DamagedEnvelopeGivesErrorNotGarbage) {
     EXPECT_LE(Decrypt(Open("USER01"), junk, &plain), -1000);
 }
 
+// A message whose last block does not decrypt (triple DES checks its padding there) is refused
+// and leaves the envelope in the buffer, not the part of the plain text decrypted before.
+TEST_P(EnvelopeTest, RefusedDecryptionLeavesTheEnvelope) {
+    if (GetParam() != Algo::Rsa) GTEST_SKIP() << "GOST 28147-89 has no padding to check";
+    auto env = Encrypt(Open("USER01"), std::string(4000, 'x'), "", 1);
+    ASSERT_GT(env.size(), 9u);
+    env[env.size() - 9] ^= 0x5A;  // the content ends the envelope: this flips the padding length
+    std::vector<unsigned char> buf = env;
+    std::int32_t len = static_cast<std::int32_t>(buf.size());
+    std::string subject(static_cast<std::size_t>(Tk().GetMaxUIDLength()), '\0');
+    EXPECT_LE(Tk().DecodeData(Open("USER01"), buf.data(), &len, subject.data()), -1000);
+    EXPECT_EQ(len, static_cast<std::int32_t>(env.size()));
+    EXPECT_TRUE(buf == env) << "the buffer holds something other than the envelope";
+}
+
 TEST_P(EnvelopeTest, EmptyListEncryptsForOwnCertificate) {
     mpro::Context own = Open("USER02");
     auto env = Encrypt(own, "to myself", "", 1);

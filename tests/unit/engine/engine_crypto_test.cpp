@@ -1,6 +1,8 @@
 // Encryption, decryption, signatures: recipients and signers resolved through the
 // certificate directory, argument checks, and the UIDs handed back.
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 
 #include "engine_fixture.h"
 
@@ -69,19 +71,29 @@ TEST_F(EngineCryptoTest, RecipientErrorsStopBeforeTheToolkit) {
     EXPECT_STREQ(reinterpret_cast<char*>(buffer_), "plain");
 }
 
-TEST_F(EngineCryptoTest, SubjectsAreRememberedForTheContextLifetimeOnly) {
+// A correspondent's subject is asked once per version of the certificate file, whatever the
+// context lifetime; a file written within the last two seconds is asked about every time.
+TEST_F(EngineCryptoTest, SubjectsAreRememberedWhileTheFileIsUnchanged) {
     Fake().SetText("GetCurrentUID", "/CN=A");
+    const auto settle = [&] {
+        const std::filesystem::path file = platform::NativePath(Path("certs\\A.pem"));
+        std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) - std::chrono::hours(1));
+    };
     WriteFile("certs\\A.pem", "a");
     EXPECT_EQ(EncodeFor("A"), 0);
     EXPECT_EQ(EncodeFor("A"), 0);
-    EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 2) << "lifetime 0: read every time";
-    ASSERT_EQ(engine_->SetCryptoParamValue(22, "60"), 0);
+    EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 2) << "a file just written: read every time";
+    settle();
+    for (const char* lifetime : {"", "60"}) {
+        ASSERT_EQ(engine_->SetCryptoParamValue(22, lifetime), 0);
+        EXPECT_EQ(EncodeFor("A"), 0);
+        EXPECT_EQ(EncodeFor("A;A"), 0);
+    }
+    EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 3) << "a settled file: read once";
+    WriteFile("certs\\A.pem", "b");  // same size, another version
+    settle();
     EXPECT_EQ(EncodeFor("A"), 0);
-    EXPECT_EQ(EncodeFor("A;A"), 0);
-    EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 3) << "lifetime 60: read once";
-    WriteFile("certs\\A.pem", "a renewed");
-    EXPECT_EQ(EncodeFor("A"), 0);
-    EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 4) << "a file of another size is read again";
+    EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 4) << "a file of another version is read again";
     engine_->ClearCash();
     EXPECT_EQ(EncodeFor("A"), 0);
     EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 5) << "ClearCash forgets";
