@@ -25,6 +25,14 @@ void InOut(CLI::App* command, std::string& in, std::string& out) {
     command->add_option("output", out, "output file, - for standard output")->capture_default_str();
 }
 
+// OneArgument: a subcommand that takes one required argument and runs run with it.
+void OneArgument(CLI::App* parent, const char* name, const char* help, const char* argument, const char* argumentHelp,
+                 std::string& value, std::optional<Command>& chosen, int (*run)(Host&, const std::string&)) {
+    CLI::App* command = parent->add_subcommand(name, help);
+    command->add_option(argument, value, argumentHelp)->required();
+    command->callback([&chosen, &value, run] { chosen = [&value, run](Host& h) { return run(h, value); }; });
+}
+
 struct Values {
     GlobalOptions global;
     InitOptions init;
@@ -102,12 +110,10 @@ void AddMessages(CLI::App& app, Values& v, std::optional<Command>& chosen) {
 void AddStore(CLI::App& app, Values& v, std::optional<Command>& chosen) {
     CLI::App* cert = app.add_subcommand("cert", "the certificates of correspondents");
     cert->require_subcommand(1);
-    CLI::App* include = cert->add_subcommand("include", "file a certificate under its UID");
-    include->add_option("file", v.file, "certificate file")->required();
-    include->callback([&] { chosen = [&v](Host& h) { return CertInclude(h, v.file); }; });
-    CLI::App* remove = cert->add_subcommand("remove", "remove the certificate filed under a UID");
-    remove->add_option("uid", v.uid, "the correspondent's UID")->required();
-    remove->callback([&] { chosen = [&v](Host& h) { return CertRemove(h, v.uid); }; });
+    OneArgument(cert, "include", "file a certificate under its UID (a copy of the file goes in)", "file",
+                "certificate file", v.file, chosen, CertInclude);
+    OneArgument(cert, "remove", "remove the certificate filed under a UID", "uid", "the correspondent's UID", v.uid,
+                chosen, CertRemove);
     CLI::App* report = cert->add_subcommand("report", "the report of a filed certificate, or of a certificate file");
     CLI::Option* uid = report->add_option("uid", v.uid, "the correspondent's UID");
     report->add_option("--file", v.file, "a certificate or request file instead")->excludes(uid);
@@ -115,21 +121,18 @@ void AddStore(CLI::App& app, Values& v, std::optional<Command>& chosen) {
         if (v.uid.empty() == v.file.empty()) throw CLI::ValidationError("give a UID or --file FILE");
         chosen = [&v](Host& h) { return CertReport(h, v.uid, v.file); };
     });
-    CLI::App* cache = cert->add_subcommand("update-cache", "tell the library that a certificate file changed");
-    cache->add_option("file", v.file, "certificate file")->required();
-    cache->callback([&] { chosen = [&v](Host& h) { return CertUpdateCache(h, v.file); }; });
+    OneArgument(cert, "update-cache", "tell the library that a certificate file changed", "file", "certificate file",
+                v.file, chosen, CertUpdateCache);
 
     CLI::App* crl = app.add_subcommand("crl", "certificate revocation lists");
     crl->require_subcommand(1);
-    CLI::App* crlInclude = crl->add_subcommand("include", "install a CRL signed by a CA of the installation");
-    crlInclude->add_option("file", v.file, "CRL file")->required();
-    crlInclude->callback([&] { chosen = [&v](Host& h) { return CrlInclude(h, v.file); }; });
+    OneArgument(crl, "include", "install a CRL signed by a CA of the installation (a copy of the file goes in)", "file",
+                "CRL file", v.file, chosen, CrlInclude);
 
     CLI::App* ca = app.add_subcommand("ca", "certificates of certification authorities");
     ca->require_subcommand(1);
-    CLI::App* caInclude = ca->add_subcommand("include-transfer", "file the CA certificate that a transfer carries");
-    caInclude->add_option("transfer", v.file, "transfer file")->required();
-    caInclude->callback([&] { chosen = [&v](Host& h) { return CaIncludeTransfer(h, v.file); }; });
+    OneArgument(ca, "include-transfer", "file the CA certificate that a transfer carries", "transfer", "transfer file",
+                v.file, chosen, CaIncludeTransfer);
 }
 
 void AddTransfers(CLI::App& app, Values& v, std::optional<Command>& chosen) {
@@ -139,12 +142,10 @@ void AddTransfers(CLI::App& app, Values& v, std::optional<Command>& chosen) {
     exp->add_option("uid", v.uid, "a correspondent's UID (default: the user's own certificate)");
     exp->add_option("-o,--output", v.out, "output file, - for standard output")->capture_default_str();
     exp->callback([&] { chosen = [&v](Host& h) { return TransferExport(h, v.uid, v.out); }; });
-    CLI::App* imp = transfer->add_subcommand("import", "file the certificate of a transfer; prints its UID");
-    imp->add_option("transfer", v.file, "transfer file, - for standard input")->required();
-    imp->callback([&] { chosen = [&v](Host& h) { return TransferImport(h, v.file); }; });
-    CLI::App* show = transfer->add_subcommand("show", "the owner and the properties of a transfer's certificate");
-    show->add_option("transfer", v.file, "transfer file, - for standard input")->required();
-    show->callback([&] { chosen = [&v](Host& h) { return TransferShow(h, v.file); }; });
+    OneArgument(transfer, "import", "file the certificate of a transfer; prints its UID", "transfer",
+                "transfer file, - for standard input", v.file, chosen, TransferImport);
+    OneArgument(transfer, "show", "the owner and the report of a transfer's certificate or request", "transfer",
+                "transfer file, - for standard input", v.file, chosen, TransferShow);
     CLI::App* save = transfer->add_subcommand("save", "write a transfer's certificate or request into a directory");
     save->add_option("transfer", v.file, "transfer file, - for standard input")->required();
     save->add_option("directory", v.directory, "where Tmp_cert.pem is written")->required();

@@ -35,15 +35,21 @@ private:
     fs::path path_;
 };
 
-}  // namespace
-
-int CertInclude(Host& host, const std::string& file) {
+// IncludeStaged: an export that moves a file into the store, given a staged copy of file.
+int IncludeStaged(Host& host, const std::string& file, decltype(ExportApi::IncludeCRL) ExportApi::*include,
+                  const std::string& what, const std::string& done) {
     const Installation installation = host.Install();
     const auto engine = installation.Open();
     const StagedCopy staged(file, installation.Root());
-    engine->Check(engine->Api().IncludePublicKey(engine->get(), staged.Path().c_str()), "IncludePublicKey " + file);
-    host.Out().Progress("filed " + file);
+    engine->Check((engine->Api().*include)(engine->get(), staged.Path().c_str()), what + " " + file);
+    host.Out().Progress(done + " " + file);
     return 0;
+}
+
+}  // namespace
+
+int CertInclude(Host& host, const std::string& file) {
+    return IncludeStaged(host, file, &ExportApi::IncludePublicKey, "IncludePublicKey", "filed");
 }
 
 int CertRemove(Host& host, const std::string& uid) {
@@ -75,18 +81,12 @@ int CertUpdateCache(Host& host, const std::string& file) {
 }
 
 int CrlInclude(Host& host, const std::string& file) {
-    const Installation installation = host.Install();
-    const auto engine = installation.Open();
-    const StagedCopy staged(file, installation.Root());
-    engine->Check(engine->Api().IncludeCRL(engine->get(), staged.Path().c_str()), "IncludeCRL " + file);
-    host.Out().Progress("installed the CRL " + file);
-    return 0;
+    return IncludeStaged(host, file, &ExportApi::IncludeCRL, "IncludeCRL", "installed the CRL");
 }
 
 int CaIncludeTransfer(Host& host, const std::string& transfer) {
     const auto engine = host.Open();
-    const std::string text =
-        ReadTransfer(transfer, engine->TransferSize());
+    const std::string text = ReadTransfer(transfer, engine->TransferSize());
     engine->Check(engine->Api().IncludeCACertificateFromTransfer(engine->get(), text.c_str()),
                   "IncludeCACertificateFromTransfer " + transfer);
     host.Out().Progress("filed the CA certificate of " + transfer);
