@@ -191,6 +191,38 @@ TEST_F(Host, ParametersAreKeptInTheSettingsFile) {
     EXPECT_NE(list.out.find("RemoteGeneratePath"), std::string::npos);
 }
 
+TEST_F(Host, InitKeepsTheSettingsFileAndTakesTheSubjectApart) {
+    const std::string root = P("fresh");
+    const auto run = [&](const std::vector<std::string>& args) {
+        std::vector<std::string> line{"--root", root};
+        line.insert(line.end(), args.begin(), args.end());
+        return world_->Vorlan(line, "", false);
+    };
+    ASSERT_EQ(run({"init", "--subject", "/C=RU/O=Horns\\/Hooves/CN=ALICE"}).exit, 0);
+    EXPECT_EQ(run({"params", "get", "Organization"}).out, "Horns/Hooves\n");
+    EXPECT_TRUE(fs::is_directory(root + "/keys") && fs::is_directory(root + "/certs") && fs::is_directory(root + "/renew"));
+    // A second init keeps what the user wrote and changes only what it is asked to.
+    WriteFile(root + "/vorlan.conf", ReadFile(root + "/vorlan.conf") + "# mine\n22 = 60\n");
+    ASSERT_EQ(run({"init", "--rsa"}).exit, 0);
+    const std::string settings = ReadFile(root + "/vorlan.conf");
+    EXPECT_NE(settings.find("# mine\n22 = 60\n"), std::string::npos) << settings;
+    EXPECT_EQ(run({"params", "get", "SignatureAlgorithm"}).out, "SHA1\n");
+    EXPECT_EQ(run({"params", "get", "CommonName"}).out, "ALICE\n");
+}
+
+TEST_F(Host, IncludedFilesStayWhereTheUserHasThem) {
+    // The library moves what IncludePublicKey and IncludeCRL are given: vorlan gives a copy.
+    const std::string certificate = ReadFile(P("USER01.pem"));
+    const Ran cert = world_->Vorlan({"cert", "include", P("USER01.pem")});
+    EXPECT_EQ(cert.exit, 0) << cert.err;
+    EXPECT_EQ(ReadFile(P("USER01.pem")), certificate);
+    EXPECT_EQ(ReadFile(P("USER01/certs/USER01.pem")), certificate);
+    const Ran crl = world_->Vorlan({"crl", "include", P("crl.pem")});
+    EXPECT_EQ(crl.exit, 0) << crl.err;
+    EXPECT_TRUE(fs::exists(P("crl.pem")));
+    EXPECT_NE(world_->Vorlan({"cert", "report", "USER01"}).out.find("CN=USER01"), std::string::npos);
+}
+
 TEST_F(Host, RootFromTheEnvironment) {
     const Ran info = world_->Vorlan({"info"}, "", false, "VORLAN_ROOT=" + Quote(world_->Root()));
     EXPECT_EQ(info.exit, 0) << info.err;
