@@ -44,7 +44,7 @@ struct SpawnActions {
 }  // namespace
 
 Module::Module(const std::string& path) {
-    handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle_ == nullptr) {
         const char* why = ::dlerror();
         error_ = why != nullptr ? why : "cannot be loaded";
