@@ -1,8 +1,21 @@
 #include "library.h"
 
-#include "exports/export_probe.h"
+#include <cstdlib>
+
+#include "failure.h"
 
 namespace vorlan::cli {
+
+namespace {
+
+// Every export of the table by name (export_table.inc is generated from the one list).
+#define VORLAN_EXPORT(ordinal, name, bytes, hasResult, onError) #name,
+constexpr const char* kExportNames[] = {
+#include "export_table.inc"
+};
+#undef VORLAN_EXPORT
+
+}  // namespace
 
 const char* LibraryFileName() {
 #if defined(_WIN32)
@@ -12,18 +25,24 @@ const char* LibraryFileName() {
 #endif
 }
 
-Library::Library(const std::string& path) : module_(platform::LoadModule(path)) {
-    if (!module_) return;
-    for (const probe::ExportRow& row : probe::kExports) addresses_.push_back(platform::ModuleSymbol(module_, row.name));
+std::string DefaultLibraryPath() {
+    if (const char* path = std::getenv("VORLAN_LIBRARY"); path != nullptr && *path != '\0') return path;
+    const std::string self = host::ExecutablePath();
+    return self.substr(0, self.find_last_of("/\\") + 1) + LibraryFileName();
 }
 
-Library::~Library() {
-    if (module_) platform::FreeModule(module_);
+Library::Library(const std::string& path) : path_(path), module_(path) {
+    if (!module_.Loaded()) throw Failure("cannot load " + path + ": " + module_.Error());
+    const std::string missing = api_.Resolve(module_);
+    if (!missing.empty()) throw Failure(path + " has no export " + missing);
 }
 
-void* Library::Address(int ordinal) const {
-    if (ordinal < 1 || ordinal > static_cast<int>(addresses_.size())) return nullptr;
-    return addresses_[static_cast<std::size_t>(ordinal - 1)];
+int Library::ExportsFound() const {
+    int found = 0;
+    for (const char* name : kExportNames) found += module_.Symbol(name) != nullptr ? 1 : 0;
+    return found;
 }
+
+int Library::ExportsListed() { return static_cast<int>(std::size(kExportNames)); }
 
 }  // namespace vorlan::cli

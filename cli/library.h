@@ -1,38 +1,39 @@
-// Library: the vorlan13 library loaded at run time, its exports resolved by name.
+// Library: the vorlan13 library loaded at run time as any host loads it, with the exports
+// the host calls resolved by name.
 #pragma once
 
+#include <memory>
 #include <string>
-#include <vector>
 
-#include "platform/platform.h"
-#include "vorlan13.h"
+#include "export_api.h"
+#include "host_system.h"
 
 namespace vorlan::cli {
 
 // LibraryFileName: the library's file name on this platform ("vorlan13.dll", "libvorlan13.so").
 const char* LibraryFileName();
+// DefaultLibraryPath: $VORLAN_LIBRARY when set, else the library beside the host program.
+std::string DefaultLibraryPath();
 
 class Library {
 public:
-    // Library: loads the library file at path; Loaded() tells whether that worked.
+    // Library: loads the file at path and resolves the exports; throws Failure when the file
+    // cannot be loaded or an export is missing.
     explicit Library(const std::string& path);
-    ~Library();
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
 
-    // Loaded: true when the file was loaded.
-    bool Loaded() const { return module_ != nullptr; }
-    // Address: the export of the table row with that ordinal, or null when missing.
-    void* Address(int ordinal) const;
-    // Get: the export name as a pointer of its declared type (null when missing).
-    template <typename Fn>
-    Fn Get(const char* name) const {
-        return reinterpret_cast<Fn>(platform::ModuleSymbol(module_, name));
-    }
+    const ExportApi& Api() const { return api_; }
+    const std::string& Path() const { return path_; }
+    // ExportsFound: how many of the library's exports (by the export table) the file has.
+    int ExportsFound() const;
+    // ExportsListed: the number of exports in the table.
+    static int ExportsListed();
 
 private:
-    platform::ModuleHandle module_;
-    std::vector<void*> addresses_;
+    std::string path_;
+    host::Module module_;
+    ExportApi api_;
 };
 
 }  // namespace vorlan::cli

@@ -1,7 +1,7 @@
 // exchange_timing [rounds]: the time of one GOST EncodeData (one recipient) and one
 // detached SignData of 1 KiB through the library's exports, with context lifetime 0 and 60,
 // as the median over rounds of 20 calls each. The library and the toolkit are taken
-// from the program's own directory; the installation is the demonstration's.
+// from the program's own directory.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -10,15 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "demo_installation.h"
-#include "export_api.h"
-#include "library.h"
 #include "platform/platform.h"
-#include "step_log.h"
+#include "timing_installation.h"
 
 namespace {
 
-using vorlan::cli::Engine;
+using vorlan::timing::Engine;
 
 constexpr int kCallsPerRound = 20;
 
@@ -42,36 +39,25 @@ double MedianMicroseconds(int rounds, const std::function<bool()>& call) {
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
     const std::string self = vorlan::platform::HostExecutablePath();
-    const std::string library = self.substr(0, self.find_last_of("/\\") + 1) + vorlan::cli::LibraryFileName();
-    vorlan::cli::Library lib(library);
-    vorlan::cli::ExportApi api;
-    std::vector<std::string> missing;
-    if (!lib.Loaded() || !api.Resolve(lib, missing)) {
-        std::fprintf(stderr, "exchange_timing: cannot use %s\n", library.c_str());
-        return 1;
-    }
-    vorlan::cli::StepLog log(stderr);
-    vorlan::cli::TempRoot root(false);
-    vorlan::cli::DemoInstallation installation(api, root.Path(), vorlan::cli::DemoAlgorithm::Gost);
-    if (!installation.WritePKI(log)) return 1;
-    Engine filer = installation.Open("USER01", log);
-    if (filer.get() == nullptr || !installation.FileCertificates(filer, log)) return 1;
+    vorlan::timing::TempRoot root;
+    vorlan::timing::TimingInstallation installation(root.Path());
+    if (!installation.Build()) return 1;
 
     const std::string plain(1024, 'p');
     std::printf("GOST, 1 KiB, median of %d rounds of %d calls (%s)\n", rounds, kCallsPerRound, self.c_str());
     for (const char* lifetime : {"0", "60"}) {
-        Engine engine = installation.Open("USER01", log);
-        if (engine.get() == nullptr || api.SetCryptoParamValue(engine.get(), 22, lifetime) != 0) return 1;
+        Engine engine = installation.Open("USER01");
+        if (!engine || SetCryptoParamValue(engine.get(), 22, lifetime) != 0) return 1;
         std::vector<unsigned char> buffer(plain.size() + 4096);
         const double encode = MedianMicroseconds(rounds, [&] {
             std::copy(plain.begin(), plain.end(), buffer.begin());
             auto size = static_cast<std::int32_t>(plain.size());
-            return api.EncodeData(engine.get(), buffer.data(), &size, "USER02") == 0;
+            return EncodeData(engine.get(), buffer.data(), &size, "USER02") == 0;
         });
-        std::vector<unsigned char> signature(static_cast<std::size_t>(api.GetMaxSignatureLength(engine.get())));
+        std::vector<unsigned char> signature(static_cast<std::size_t>(GetMaxSignatureLength(engine.get())));
         const double sign = MedianMicroseconds(rounds, [&] {
             auto length = static_cast<std::int32_t>(signature.size());
-            return api.SignData(engine.get(), reinterpret_cast<const unsigned char*>(plain.data()),
+            return SignData(engine.get(), reinterpret_cast<const unsigned char*>(plain.data()),
                                 static_cast<std::int32_t>(plain.size()), signature.data(), &length, nullptr) == 0;
         });
         std::printf("  context lifetime %-2s  EncodeData %9.1f us   SignData %9.1f us\n", lifetime, encode, sign);

@@ -1,0 +1,112 @@
+// transfer: public key transfers out of the store, into it, and read.
+#include <cstdio>
+#include <filesystem>
+
+#include "commands.h"
+#include "data_files.h"
+#include "failure.h"
+
+namespace vorlan::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// TransferText: a transfer made by the library into a buffer of the transfer size.
+std::string TransferText(const Engine& engine, const std::function<std::int32_t(char*)>& call, const std::string& what) {
+    std::int32_t code = 0;
+    const std::string text = Engine::Text(engine.TransferSize() + 1, [&](char* b) { code = call(b); });
+    engine.Check(code, what);
+    return text;
+}
+
+std::string OwnerOf(const Engine& engine, const std::string& transfer) {
+    std::int32_t code = 0;
+    const std::string uid = Engine::Text(Engine::Room(engine.Api().GetMaxUIDLength(engine.get()), "GetMaxUIDLength"),
+                                         [&](char* b) { code = engine.Api().GetUIDByPublicKeyTransfer(engine.get(), transfer.c_str(), b); });
+    engine.Check(code, "GetUIDByPublicKeyTransfer");
+    return uid;
+}
+
+}  // namespace
+
+int TransferExport(Host& host, const std::string& uid, const std::string& out) {
+    const auto engine = host.Open();
+    const ExportApi& api = engine->Api();
+    const std::string text = TransferText(*engine, [&](char* b) {
+        return uid.empty() ? api.ExcludeSelfPublicKeyTransfer(engine->get(), b) : api.GetPublicKeyTransfer(engine->get(), uid.c_str(), b);
+    }, uid.empty() ? "ExcludeSelfPublicKeyTransfer" : "GetPublicKeyTransfer " + uid);
+    WriteOutput(out, text + "\n");
+    host.Out().Progress("transfer of " + (uid.empty() ? engine->CurrentUser() : uid) + "'s certificate");
+    return 0;
+}
+
+int TransferImport(Host& host, const std::string& transfer) {
+    const auto engine = host.Open();
+    const std::string text = ReadTransfer(transfer, engine->TransferSize());
+    const std::string uid = OwnerOf(*engine, text);
+    engine->Check(engine->Api().IncludePublicKeyTransfer(engine->get(), text.c_str()), "IncludePublicKeyTransfer " + transfer);
+    host.Out().Value(uid);
+    return 0;
+}
+
+int TransferShow(Host& host, const std::string& transfer) {
+    const auto engine = host.Open();
+    const std::string text = ReadTransfer(transfer, engine->TransferSize());
+    const std::string uid = OwnerOf(*engine, text);
+    std::int32_t code = 0;
+    const std::string properties =
+        Engine::Text(Engine::Room(engine->Api().GetMaxReportSize(engine->get()), "GetMaxReportSize"),
+                     [&](char* b) { code = engine->Api().GetPublicKeyPropertiesByTransfer(engine->get(), text.c_str(), b); });
+    engine->Check(code, "GetPublicKeyPropertiesByTransfer");
+    host.Out().Value("Owner=" + uid);
+    host.Out().Value(ReportLines(properties));
+    return 0;
+}
+
+int TransferSave(Host& host, const std::string& transfer, const std::string& directory, const std::string& name) {
+    const auto engine = host.Open();
+    const std::string text = ReadTransfer(transfer, engine->TransferSize());
+    std::error_code error;
+    if (!fs::is_directory(directory, error)) throw Failure("no directory " + directory);
+    const fs::path dir = fs::absolute(directory);
+    engine->Check(engine->Api().SavePublicKeyFromTransfer(engine->get(), dir.string().c_str(), text.c_str()),
+                  "SavePublicKeyFromTransfer " + transfer);
+    fs::path saved = fs::path(directory) / "Tmp_cert.pem";
+    if (!name.empty()) {
+        const fs::path target = fs::path(directory) / fs::path(name).filename();
+        fs::rename(saved, target, error);
+        if (error) throw Failure("cannot rename " + saved.string() + " to " + target.string() + ": " + error.message());
+        saved = target;
+    }
+    host.Out().Value(saved.string());
+    return 0;
+}
+
+int TransferFromFile(Host& host, const std::string& file, const std::string& out) {
+    const auto engine = host.Open();
+    const std::string path = ExistingFile(file);
+    const std::string text = TransferText(*engine, [&](char* b) {
+        return engine->Api().GetPublicKeyTransferByFile(engine->get(), b, path.c_str());
+    }, "GetPublicKeyTransferByFile " + file);
+    WriteOutput(out, text + "\n");
+    return 0;
+}
+
+int TransferMatch(Host& host, const std::string& certificateTransfer, const std::string& requestTransfer) {
+    const auto engine = host.Open();
+    const std::string certificate = ReadTransfer(certificateTransfer, engine->TransferSize());
+    const std::string request = ReadTransfer(requestTransfer, engine->TransferSize());
+    std::int32_t match = 0;
+    engine->Check(engine->Api().CertAndRequestTransferMatch(engine->get(), certificate.c_str(), request.c_str(), &match),
+                  "CertAndRequestTransferMatch");
+    if (match == 0) {
+        std::fprintf(stderr, "vorlan: the certificate of %s does not answer the request of %s\n",
+                     certificateTransfer.c_str(), requestTransfer.c_str());
+        return 1;
+    }
+    host.Out().Value("match");
+    return 0;
+}
+
+}  // namespace vorlan::cli
