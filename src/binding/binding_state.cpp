@@ -8,6 +8,7 @@
 
 #include "binding/context_cache.h"
 #include "binding/mpro_dll.h"
+#include "support/immortal.h"
 #include "support/zel_root.h"
 
 namespace vorlan {
@@ -26,7 +27,7 @@ struct BindingState {
 // The state lives for the whole process: plug-ins and contexts are released by
 // BindingModuleUnload, never by static destructors racing the loader at exit.
 BindingState& State() {
-    static BindingState* state = std::make_unique<BindingState>().release();
+    static Immortal<BindingState> state;
     return *state;
 }
 

@@ -10,6 +10,7 @@
 
 #include "binding/binding_state.h"
 #include "platform/ansi_case.h"
+#include "support/immortal.h"
 #include "support/text_utils.h"
 
 namespace vorlan {
@@ -20,12 +21,12 @@ using CacheEntry = std::pair<std::string, CashNodeRef>;
 // The cache list; guarded by ContextCacheLock (held only to read or change the list, never
 // across a toolkit call). Never destroyed: unload empties it.
 std::vector<CacheEntry>& Cache() {
-    static auto* cache = std::make_unique<std::vector<CacheEntry>>().release();
+    static Immortal<std::vector<CacheEntry>> cache;
     return *cache;
 }
 
 std::function<double()>& ClockHook() {
-    static auto* hook = std::make_unique<std::function<double()>>().release();
+    static Immortal<std::function<double()>> hook;
     return *hook;
 }
 

@@ -75,15 +75,16 @@ TEST_F(EngineCryptoTest, RecipientErrorsStopBeforeTheToolkit) {
 // context lifetime; a file written within the last two seconds is asked about every time.
 TEST_F(EngineCryptoTest, SubjectsAreRememberedWhileTheFileIsUnchanged) {
     Fake().SetText("GetCurrentUID", "/CN=A");
-    const auto settle = [&] {
+    // Dated back by hours: whole seconds apart even where times are set to the second.
+    const auto settle = [&](int hours) {
         const std::filesystem::path file = platform::NativePath(Path("certs\\A.pem"));
-        std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) - std::chrono::hours(1));
+        std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) - std::chrono::hours(hours));
     };
     WriteFile("certs\\A.pem", "a");
     EXPECT_EQ(EncodeFor("A"), 0);
     EXPECT_EQ(EncodeFor("A"), 0);
     EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 2) << "a file just written: read every time";
-    settle();
+    settle(1);
     for (const char* lifetime : {"", "60"}) {
         ASSERT_EQ(engine_->SetCryptoParamValue(22, lifetime), 0);
         EXPECT_EQ(EncodeFor("A"), 0);
@@ -91,7 +92,7 @@ TEST_F(EngineCryptoTest, SubjectsAreRememberedWhileTheFileIsUnchanged) {
     }
     EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 3) << "a settled file: read once";
     WriteFile("certs\\A.pem", "b");  // same size, another version
-    settle();
+    settle(2);
     EXPECT_EQ(EncodeFor("A"), 0);
     EXPECT_EQ(Fake().CallCount("GetCurrentUID"), 4) << "a file of another version is read again";
     engine_->ClearCash();
