@@ -96,9 +96,11 @@ std::string Throughput(double perSecond) {
     return perSecond >= 1000 ? Fixed(perSecond / 1000, 2) + " k/s" : Fixed(perSecond, 1) + " /s";
 }
 
-// Display: a benchmark name as a reader wants it: "/real_time" dropped, threads spelled out.
+// Display: a benchmark name as a reader wants it: "/real_time" and "/iterations:N" dropped,
+// threads spelled out.
 std::string Display(std::string name) {
     if (auto at = name.find("/real_time"); at != std::string::npos) name.erase(at, 10);
+    if (auto at = name.find("/iterations:"); at != std::string::npos) name.erase(at, name.find('/', at + 1) - at);
     if (auto at = name.find("/threads:"); at != std::string::npos) {
         const std::string n = name.substr(at + 9);
         name = name.substr(0, at) + ", " + n + (n == "1" ? " thread" : " threads");
@@ -146,7 +148,7 @@ int main(int argc, char** argv) {
         }
         const bool throughput = !mark.empty() && mark[0] == '*';
         const bool threaded = r.name.find("/threads:") != std::string::npos;
-        std::string result = r.peak ? Fixed(*r.peak, 2) + " × data" : (throughput || (threaded && mark == "=")) ? Throughput(r.itemsPerSecond) : Time(r);
+        std::string result = r.peak ? Fixed(*r.peak, 2) + " × data" : (throughput || (threaded && mark == "=" && r.itemsPerSecond > 0)) ? Throughput(r.itemsPerSecond) : Time(r);
         std::string ratio, versus;
         if (mark == "=") {
             ratio = "1.00";

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "integration/test_pki.h"
+#include "pki/test_pki.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
 
