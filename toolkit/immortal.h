@@ -1,29 +1,10 @@
-// Immortal<T>: a process-wide object that is never destroyed, so that callers running
-// during exit (a host unloading after this module's static objects are gone) find it.
+// Immortal<T>: a process-wide object that is never destroyed (the library's own, shared).
 #pragma once
 
-#include <memory>
-#include <type_traits>
-#include <utility>
+#include "support/immortal.h"
 
 namespace vtk {
 
-template <typename T>
-class Immortal {
-public:
-    template <typename... Args>
-    explicit Immortal(Args&&... args) : object_(std::construct_at(reinterpret_cast<T*>(bytes_), std::forward<Args>(args)...)) {}
-    Immortal(const Immortal&) = delete;
-    Immortal& operator=(const Immortal&) = delete;
-
-    // Get / operator-> / operator*: the object.
-    T& Get() const { return *object_; }
-    T* operator->() const { return object_; }
-    T& operator*() const { return *object_; }
-
-private:
-    alignas(T) unsigned char bytes_[sizeof(T)];
-    T* object_;
-};
+using vorlan::Immortal;
 
 }  // namespace vtk
