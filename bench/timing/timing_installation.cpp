@@ -1,6 +1,8 @@
 #include "timing_installation.h"
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <stdexcept>
 #include <utility>
@@ -65,7 +67,15 @@ bool TimingInstallation::Build() {
         if (!CopyFileWhole(root_ + user + "\\own.pem", root_ + staged)) return Fail("cannot stage " + staged);
         if (IncludePublicKey(filer.get(), Macro(staged).c_str()) != 0) return Fail(std::string("IncludePublicKey ") + user);
     }
-    return IncludeCRL(filer.get(), Macro("staging\\revoked.crl").c_str()) == 0 || Fail("IncludeCRL");
+    if (IncludeCRL(filer.get(), Macro("staging\\revoked.crl").c_str()) != 0) return Fail("IncludeCRL");
+    // Dated an hour back, as an installation nobody touched lately: files changed within the
+    // last two seconds are read again on every call, which is not what a host meets.
+    std::error_code ec;
+    const auto past = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    const std::filesystem::path top(platform::NativePath(root_));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(top, ec))
+        std::filesystem::last_write_time(entry.path(), past, ec);
+    return true;
 }
 
 Engine TimingInstallation::Open(const std::string& user) const {
