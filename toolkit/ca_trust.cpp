@@ -26,11 +26,8 @@ bool VerifiedBy(X509* ca, X509* cert) {
 }  // namespace
 
 std::vector<SharedCert> InstalledCaCertificates(const Context& ctx, const std::string& except) {
-    std::vector<std::string> files;
-    if (const std::string dir = ctx.CaDir(); !dir.empty()) files = ListFiles(dir);
-    if (std::string file = ctx.PathParam(kCaCertificateFile); !file.empty()) files.push_back(std::move(file));
     std::vector<SharedCert> certificates;
-    for (const auto& file : files) {
+    for (const auto& file : InstalledFiles(ctx.CaDir(), ctx.PathParam(kCaCertificateFile))) {
         if (IsStaged(file) || SameFile(file, except)) continue;
         if (SharedCert ca = CachedCertificate(file)) certificates.push_back(std::move(ca));
     }

@@ -16,14 +16,6 @@ namespace {
 
 using AsnIntegerPtr = std::unique_ptr<ASN1_INTEGER, Deleter<ASN1_INTEGER_free>>;
 
-// Installed: the files of a directory and a single configured file.
-std::vector<std::string> Installed(const std::string& dir, const std::string& file) {
-    std::vector<std::string> files;
-    if (!dir.empty()) files = ListFiles(dir);
-    if (!file.empty()) files.push_back(file);
-    return files;
-}
-
 // MayIssueCrls: a key usage extension, when present, allows CRL signing.
 bool MayIssueCrls(X509* ca) {
     return (X509_get_extension_flags(ca) & EXFLAG_KUSAGE) == 0 || (X509_get_key_usage(ca) & KU_CRL_SIGN) != 0;
@@ -62,7 +54,7 @@ void CheckCrlInstallable(Context& ctx, X509_CRL* crl, const std::string& path) {
     const std::string issuer = SubjectLine(X509_CRL_get_issuer(crl));
     if (!SignedByInstalledCa(ctx, crl))
         throw Failure(kErrCrlUntrusted, "The CRL " + path + " of " + issuer + " is not signed by an installed CA certificate");
-    for (const auto& file : Installed(ctx.CrlDir(), ctx.PathParam(kCrlFile))) {
+    for (const auto& file : InstalledFiles(ctx.CrlDir(), ctx.PathParam(kCrlFile))) {
         if (SameFile(file, path)) continue;
         SharedCrl installed = CachedCrl(file);
         if (!installed || X509_NAME_cmp(X509_CRL_get_issuer(installed.get()), X509_CRL_get_issuer(crl)) != 0) continue;

@@ -17,12 +17,6 @@ namespace vtk {
 
 namespace {
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
 std::string Slashes(std::string p) {
     std::replace(p.begin(), p.end(), '\\', '/');
     return p;
@@ -31,6 +25,19 @@ std::string Slashes(std::string p) {
 bool Exists(const std::string& p) { return os::Status(p).has_value(); }
 
 }  // namespace
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+std::vector<std::string> InstalledFiles(const std::string& dir, const std::string& file) {
+    std::vector<std::string> files;
+    if (!dir.empty()) files = ListFiles(dir);
+    if (!file.empty()) files.push_back(file);
+    return files;
+}
 
 std::string ResolvePath(const std::string& path) {
     std::string p = Slashes(path);

@@ -65,6 +65,13 @@ bool SameFile(const std::string& a, const std::string& b);
 // ListFiles: regular files directly in a directory, full paths, sorted by name.
 std::vector<std::string> ListFiles(const std::string& dir);
 
+// InstalledFiles: the files of a directory (none when dir is empty) and a single configured
+// file (when not empty).
+std::vector<std::string> InstalledFiles(const std::string& dir, const std::string& file);
+
+// EqualNoCase: equality without regard to ASCII letter case.
+bool EqualNoCase(const std::string& a, const std::string& b);
+
 // IsStaged: a file staged beside a store change (name ending in ".new"), not yet in place.
 inline bool IsStaged(const std::string& file) {
     return file.size() >= 4 && file.compare(file.size() - 4, 4, ".new") == 0;

@@ -96,8 +96,10 @@ SharedKey ParsePrivateKey(const std::string& bytes, const std::string& password)
 }
 
 std::shared_ptr<const void> CachedDerived(const std::string& kind, const std::string& path, const std::string& extra,
-                                          const std::function<std::shared_ptr<const void>(const std::string&)>& make) {
+                                          const std::function<std::shared_ptr<const void>(const std::string&)>& make,
+                                          bool* located) {
     const auto found = Locate(path);
+    if (located != nullptr) *located = found.has_value();
     if (!found || found->isDirectory) return nullptr;
     const FileStamp& stamp = found->stamp;
     std::string key = kind + '\0' + found->path + '\0' + (extra.empty() ? std::string() : Digest(extra));
@@ -121,10 +123,12 @@ std::shared_ptr<const void> CachedDerived(const std::string& kind, const std::st
 }
 
 SharedCert CachedCertificate(const std::string& path, bool* present) {
-    auto obj = CachedDerived("cert", path, {}, [](const std::string& b) -> std::shared_ptr<const void> {
-        return std::make_shared<const SharedCert>(ParseCertificate(b));
-    });
-    if (present != nullptr) *present = obj != nullptr || Locate(path).has_value();  // unreadable counts as present
+    bool located = false;
+    auto obj = CachedDerived(
+        "cert", path, {},
+        [](const std::string& b) -> std::shared_ptr<const void> { return std::make_shared<const SharedCert>(ParseCertificate(b)); },
+        &located);
+    if (present != nullptr) *present = obj != nullptr || located;  // unreadable counts as present
     return obj ? *static_cast<const SharedCert*>(obj.get()) : nullptr;
 }
 

@@ -40,9 +40,11 @@ SharedCrl CachedCrl(const std::string& path);
 // missing; throws kErrPrivateKey when it cannot be decoded.
 SharedKey CachedPrivateKey(const std::string& path, const std::string& password);
 // CachedDerived: any object computed from a file (extra = what else it depends on);
-// recomputed when the file changes. nullptr when the file is missing.
+// recomputed when the file changes. nullptr when the file is missing; located (when given)
+// tells whether a file was found at all.
 std::shared_ptr<const void> CachedDerived(const std::string& kind, const std::string& path, const std::string& extra,
-                                          const std::function<std::shared_ptr<const void>(const std::string& bytes)>& make);
+                                          const std::function<std::shared_ptr<const void>(const std::string& bytes)>& make,
+                                          bool* located = nullptr);
 // ClearObjectCache: forgets every cached object.
 void ClearObjectCache();
 

@@ -15,12 +15,6 @@ namespace vtk {
 
 namespace {
 
-bool SameNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::toupper(x) == std::toupper(y);
-           });
-}
-
 // PlainFileName: a UID that names a file inside the directory and nothing else.
 bool PlainFileName(const std::string& uid) {
     if (uid.empty() || uid.find("..") != std::string::npos) return false;
@@ -60,7 +54,7 @@ CertificateMatch::CertificateMatch(const std::string& uid, bool bySerial, const 
 bool CertificateMatch::Carries(const X509* cert) const {
     if (cert == nullptr) return false;
     const std::string id = CertUid(cert, bySerial_);
-    return bySerial_ ? SameNoCase(id, uid_) : id == uid_;
+    return bySerial_ ? EqualNoCase(id, uid_) : id == uid_;
 }
 
 SharedCert CertificateMatch::FiledUnder(const std::string& certDir) const {

@@ -3,13 +3,11 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "binding/binding_state.h"
-#include "platform/ansi_case.h"
 #include "support/immortal.h"
 #include "support/text_utils.h"
 
@@ -30,22 +28,10 @@ std::function<double()>& ClockHook() {
     return *hook;
 }
 
-char FoldCase(char c) { return static_cast<char>(platform::AnsiUpperCase(static_cast<unsigned char>(c))); }
-
-// SameKey: keys compared as ANSI texts without regard to case (the letters of the ANSI code
-// page, Cyrillic included), without copying them (this runs on every toolkit call).
-bool SameKey(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    if (std::memcmp(a.data(), b.data(), a.size()) == 0) return true;  // the usual case: spelled alike
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i] != b[i] && FoldCase(a[i]) != FoldCase(b[i])) return false;
-    return true;
-}
-
 std::vector<CacheEntry>::iterator FindEntry_locked(const std::string& key) {
     auto& cache = Cache();
     for (auto it = cache.begin(); it != cache.end(); ++it)
-        if (SameKey(it->first, key)) return it;
+        if (SameTextAnsi(it->first, key)) return it;
     return cache.end();
 }
 
@@ -128,6 +114,11 @@ CashNodeRef LookupNode_locked(const std::string& key, std::int32_t lifetime) {
     const double age = std::fabs(CacheNowDays() - node.Created);
     if (age > lifetime * kDaysPerSecond || age > node.Lifetime * kDaysPerSecond || node.Context == 0) return nullptr;
     return it->second;
+}
+
+CashNodeRef LookupNode(const std::string& key, std::int32_t lifetime) {
+    ReadGuard read(ContextCacheLock());
+    return LookupNode_locked(key, lifetime);
 }
 
 CashNodeRef OpenCachedNode(const TMProDLL& binding, const ParamVector& v, const std::string& key) {

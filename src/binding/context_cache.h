@@ -45,6 +45,8 @@ std::int32_t ContextLifetime(const ParamVector& v);
 // LookupNode_locked: the node cached under key when younger than both lifetimes and its
 // context is not 0, else null. Caller holds ContextCacheLock (shared or exclusive).
 CashNodeRef LookupNode_locked(const std::string& key, std::int32_t lifetime);
+// LookupNode: LookupNode_locked under ContextCacheLock held shared; the caller holds none.
+CashNodeRef LookupNode(const std::string& key, std::int32_t lifetime);
 // OpenCachedNode: the node of the vector: looked up again, else a new one opened and
 // configured without holding ContextCacheLock (taken only to change the list), then cached.
 // A node whose context is 0 is cached all the same (the next call replaces it). Null when

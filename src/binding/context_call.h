@@ -21,11 +21,8 @@ std::int32_t CallWithContext(const TMProDLL& binding, const ParamVector& v, std:
     if (!binding.Loaded || !binding.Complete) return noContext;
     ToolkitGuard toolkit(binding.PluginVariant);
     const std::string key = ContextKey(v, binding.Fn.GetCryptoParamNumber());
-    CashNodeRef node;  // declared after the guard: a last share is dropped inside ToolkitLock
-    {
-        ReadGuard read(ContextCacheLock());
-        node = LookupNode_locked(key, ContextLifetime(v));
-    }
+    // Declared after the guard: a last share is dropped inside ToolkitLock.
+    CashNodeRef node = LookupNode(key, ContextLifetime(v));
     if (!node) node = OpenCachedNode(binding, v, key);
     if (!node || node->Context == 0) return noContext;
     return call(node->Context);

@@ -176,11 +176,8 @@ std::int32_t TMProDLL::LoadCertificate(const ParamVector& v, const unsigned char
     }
     ToolkitGuard toolkit(PluginVariant);
     const std::string key = ContextKey(v, Fn.GetCryptoParamNumber());
-    CashNodeRef node;  // a share keeps the context open for the call; no context is opened here
-    {
-        ReadGuard read(ContextCacheLock());
-        node = LookupNode_locked(key, ContextLifetime(v));
-    }
+    // A share keeps the context open for the call; no context is opened here.
+    const CashNodeRef node = LookupNode(key, ContextLifetime(v));
     return node ? Fn.LoadCertificate(node->Context, certificate, length) : 0;
 }
 

@@ -33,7 +33,7 @@ bool ReplaceFile(UndoLog& undo, const std::string& target, const std::string& so
         platform::DeleteFile(staged);
         return false;
     }
-    undo.Add([target, staged, old] {
+    undo.Add([target, staged, old = std::move(old)] {
         if (!old) {
             platform::DeleteFile(target);
         } else if (platform::WriteWholeFile(staged, old->data(), old->size()) &&

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "platform/ansi_case.h"
@@ -121,6 +122,7 @@ std::string UpperCaseAscii(std::string text) {
 
 bool SameTextAnsi(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
+    if (std::memcmp(a.data(), b.data(), a.size()) == 0) return true;  // the usual case: spelled alike
     for (std::size_t i = 0; i < a.size(); ++i) {
         const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
         if (x != y && platform::AnsiUpperCase(x) != platform::AnsiUpperCase(y)) return false;
