@@ -20,37 +20,56 @@ std::string DatTwinName(const std::string& file) {
     return file.substr(0, dot) + ".dat";
 }
 
+namespace {
+
+// Wiped: a work area that holds plain key bytes, cleared on every way out.
+struct Wiped {
+    std::vector<unsigned char> bytes;
+    explicit Wiped(std::size_t size) : bytes(size) {}
+    Wiped(const Wiped&) = delete;
+    Wiped& operator=(const Wiped&) = delete;
+    ~Wiped() { std::fill(bytes.begin(), bytes.end(), static_cast<unsigned char>(0)); }
+};
+
+}  // namespace
+
 std::int32_t TMProWinCryptoEngine::EncryptFileToDat(const std::string& file, const char* uid) {
     if (uid == nullptr) return kBadArgument;
     if (!platform::FileExists(file)) return kIOError;
     const auto size = platform::FileSize(file);
-    if (!size || *size > kMaxKeyFileSize) return kIOError;
+    if (!size || *size > kMaxKeyFileSize || file.size() + 1 > static_cast<std::size_t>(kMaxDatHeader)) return kIOError;
     // Header, its zero, the file, and what encryption for one recipient may add.
     const std::int32_t addition = std::max(GetMaxEncodeAddition(), 0);
     const std::size_t headerSize = file.size() + 1;
-    std::vector<unsigned char> area(headerSize + static_cast<std::size_t>(*size) + static_cast<std::size_t>(addition));
+    Wiped area(headerSize + static_cast<std::size_t>(*size) + static_cast<std::size_t>(addition));
     std::int32_t length = static_cast<std::int32_t>(*size);
-    if (!ReadFileBuffer(file, area.data(), &length)) return kIOError;
-    const std::int32_t result = EncodeAfterHeader(file, area.data(), &length, uid);
+    if (!ReadFileBuffer(file, area.bytes.data(), &length)) return kIOError;
+    const std::int32_t result = EncodeAfterHeader(file, area.bytes.data(), &length, uid);
     if (result != kOk) return result;
     // The toolkit promises at most `addition` bytes of growth; more means it wrote past the area.
-    if (length < 0 || static_cast<std::size_t>(length) > area.size())
+    if (length < 0 || static_cast<std::size_t>(length) > area.bytes.size())
         throw EInOutError("Encryption of " + file + " outgrew its work area");
-    return WriteFileBuffer(DatTwinName(file), area.data(), length) ? kOk : kIOError;
+    return WriteFileBuffer(DatTwinName(file), area.bytes.data(), length) ? kOk : kIOError;
 }
 
 std::int32_t TMProWinCryptoEngine::DecryptDatToFile(const std::string& datFile, const std::string& target) {
     if (!platform::FileExists(datFile)) return kIOError;
-    std::vector<unsigned char> area(kMaxKeyFileSize);
-    std::int32_t length = kMaxKeyFileSize;
-    if (!ReadFileBuffer(datFile, area.data(), &length)) return kIOError;
+    // Whatever packing may write: the header, a key file of the largest size, the growth.
+    const std::int32_t room = kMaxDatHeader + kMaxKeyFileSize + std::max(GetMaxEncodeAddition(), 0);
+    const auto size = platform::FileSize(datFile);
+    if (!size || *size > room) return kIOError;
+    Wiped area(static_cast<std::size_t>(*size));
+    std::int32_t length = static_cast<std::int32_t>(*size);
+    if (!ReadFileBuffer(datFile, area.bytes.data(), &length)) return kIOError;
     // A file without the zero byte that ends its header is damaged, not encrypted data.
-    if (std::find(area.begin(), area.begin() + length, 0) == area.begin() + length) return kIOError;
+    const auto begin = area.bytes.begin(), end = begin + length;
+    if (std::find(begin, end, 0) == end) return kIOError;
     unsigned char* data = nullptr;
     std::int32_t dataSize = 0;
-    const std::int32_t result = DecodeAfterHeader(area.data(), length, &data, &dataSize);
+    const std::int32_t result = DecodeAfterHeader(area.bytes.data(), length, &data, &dataSize);
     if (result != kOk) return result;
-    if (dataSize < 0 || data + dataSize > area.data() + length) throw EInOutError("Decryption of " + datFile + " outgrew its data");
+    if (dataSize < 0 || data + dataSize > area.bytes.data() + length) throw EInOutError("Decryption of " + datFile + " outgrew its data");
+    if (dataSize > kMaxKeyFileSize) return kIOError;
     return WriteFileBuffer(target, data, dataSize, FileAccess::KeyMaterial) ? kOk : kIOError;
 }
 

@@ -36,8 +36,10 @@ inline constexpr std::array<const char*, 3> kKeySetDirs{"DB", "DB\\CRYPT", "DB\\
 inline constexpr const char* kSignatureKeyFile = "DB\\SIGN\\sec_sgn.key";
 inline constexpr const char* kSignaturePublicKeyFile = "DB\\SIGN\\pub_sgn.key";
 
-// kMaxKeyFileSize: the largest key file that is packed, and the largest ".dat" file unpacked.
+// kMaxKeyFileSize: the largest key file that is packed and unpacked.
 inline constexpr std::int32_t kMaxKeyFileSize = 8192;
+// kMaxDatHeader: room for a ".dat" file's header (the key file's path and its zero byte).
+inline constexpr std::int32_t kMaxDatHeader = 4097;
 
 // DatTwinName: the file name with its extension replaced by ".dat" ("num" -> "num.dat").
 std::string DatTwinName(const std::string& file);

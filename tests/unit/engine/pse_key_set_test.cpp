@@ -126,8 +126,11 @@ TEST_F(KeySetTest, UnpackingRefusesDamagedOrOversizedFilesAndKeepsTheTarget) {
         std::int32_t decodeResult;
         std::int32_t code;
     };
+    const auto packedRoom = static_cast<std::size_t>(kMaxDatHeader + kMaxKeyFileSize + engine_->GetMaxEncodeAddition());
     const Case cases[] = {
-        {"over 8192 bytes", "h" + std::string(1, '\0') + std::string(kMaxKeyFileSize, 'x'), 0, -107},
+        {"longer than packing writes", "h" + std::string(1, '\0') + std::string(packedRoom, 'x'), 0, -107},
+        {"a key over 8192 bytes inside", "h" + std::string(1, '\0') + std::string(kMaxKeyFileSize + 1, 'x'), 0, -107},
+        {"the largest packed key", std::string(200, 'h') + '\0' + std::string(kMaxKeyFileSize, 'x'), 0, 0},
         {"no header end", std::string(100, 'x'), 0, -107},
         {"decryption fails", "h" + std::string(1, '\0') + "data", -5, -5},
         {"fits exactly", "h" + std::string(1, '\0') + std::string(kMaxKeyFileSize - 2, 'x'), 0, 0},
@@ -138,7 +141,7 @@ TEST_F(KeySetTest, UnpackingRefusesDamagedOrOversizedFilesAndKeepsTheTarget) {
         WriteFile("R\\num", "old");
         Fake().SetResult("DecodeData", c.decodeResult);
         EXPECT_EQ(engine_->DecryptDatToFile(Path("R\\num.dat"), Path("R\\num")), c.code);
-        EXPECT_EQ(ReadFile("R\\num"), c.code == 0 ? c.dat.substr(2) : "old");
+        EXPECT_EQ(ReadFile("R\\num"), c.code == 0 ? c.dat.substr(c.dat.find('\0') + 1) : "old");
     }
     EXPECT_EQ(engine_->DecryptDatToFile(Path("R\\none.dat"), Path("R\\num")), -107);
 }
