@@ -1,8 +1,10 @@
 #include "data_files.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <system_error>
 
@@ -38,14 +40,10 @@ std::string ReadInput(const std::string& name, std::size_t limit) {
     if (name == "-") return ReadStream(stdin, "standard input", limit);
     std::error_code error;
     if (fs::is_directory(name, error)) throw Failure("cannot read " + name + ": it is a directory");
-    const auto size = fs::file_size(name, error);
-    if (error) throw Failure("cannot read " + name + ": " + error.message());
-    if (size > limit) throw Failure(TooLong(name, limit));
-    std::ifstream in(name, std::ios::binary);
-    std::string data(static_cast<std::size_t>(size), '\0');
-    if (!in || !in.read(data.data(), static_cast<std::streamsize>(data.size())))
-        throw Failure("cannot read " + name);
-    return data;
+    // Read as a stream: a pipe or a device has no size to ask for beforehand.
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(name.c_str(), "rb"), &std::fclose);
+    if (!in) throw Failure("cannot read " + name + ": " + std::generic_category().message(errno));
+    return ReadStream(in.get(), name, limit);
 }
 
 void WriteOutput(const std::string& name, std::string_view data) {

@@ -144,6 +144,12 @@ TEST_F(Host, MessagesGoThroughFilesAndPipesUnchanged) {
     const Ran opened = world_->Vorlan({"decrypt", "-", "-"}, sealed.out);
     ASSERT_EQ(opened.exit, 0) << opened.err;
     EXPECT_EQ(opened.out, data);
+    // A pipe named as a file has no size to ask for: it is read as a stream all the same.
+    WriteFile(P("sealed.bin"), sealed.out);
+    const Ran piped = Shell(world_->Dir(), "{ cat " + Quote(P("sealed.bin")) + " | " + Quote(BinDir() + "/vorlan") +
+                                               " --root " + Quote(world_->Root()) + " decrypt /dev/stdin -; }");
+    EXPECT_EQ(piped.exit, 0) << piped.err;
+    EXPECT_EQ(piped.out, data);
 
     ASSERT_EQ(world_->Vorlan({"sign", "-", P("data.sig")}, data).exit, 0);
     for (const char* flag : {"", "--ignore-time"}) {
