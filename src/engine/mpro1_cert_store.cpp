@@ -42,7 +42,7 @@ std::int32_t TMPro1CryptoEngine::ReadOwnCertificate(OwnCertificate& own) {
     // No own certificate: there is no current user whose copy could be replaced.
     const std::string file = ExpandRootMacro(TrimSpaces(ParamValue(1)));
     if (file.empty() || !platform::FileExists(file)) return kOk;
-    char current[40] = {};
+    char current[kMaxUIDBytes] = {};
     const std::int32_t code = GetCurrentUserUID(current);
     if (code != kOk) return code;
     own.uid = current;
@@ -109,7 +109,7 @@ void TMPro1CryptoEngine::ClearCash() {
 std::int32_t TMPro1CryptoEngine::RemoveCertificate(const char* uid) {
     if (uid == nullptr || *uid == '\0') return kBadArgument;
     return Guarded("TMProCryptoEngine.RemoveCertificate: ", [&]() -> std::int32_t {
-        char own[40] = {};
+        char own[kMaxUIDBytes] = {};
         const std::int32_t code = GetCurrentUserUID(own);
         if (code != kOk) return code;
         // File names match without regard to case, so "user01" would reach USER01.pem.

@@ -15,7 +15,6 @@
 namespace vorlan {
 
 namespace {
-constexpr std::int32_t kMaxUIDLength = 40;
 constexpr std::int32_t kFallbackErrorStringLength = 255;
 constexpr std::int32_t kSignAdditionOverhead = 332;
 }  // namespace
@@ -117,7 +116,7 @@ std::string TMPro1CryptoEngine::UIDFromSubject(const std::string& subject) const
 }
 
 bool TMPro1CryptoEngine::CopyUID(const std::string& uid, char* buffer) {
-    if (buffer == nullptr || uid.size() + 1 > static_cast<std::size_t>(kMaxUIDLength)) return false;
+    if (buffer == nullptr || !UIDFits(uid)) return false;
     std::memcpy(buffer, uid.c_str(), uid.size() + 1);
     return true;
 }
@@ -158,7 +157,7 @@ std::int32_t TMPro1CryptoEngine::ToolkitSize(mpro::FnGetMax ToolkitFunctions::*q
 
 std::int32_t TMPro1CryptoEngine::GetMaxEncodeAddition() { return ToolkitSize(&ToolkitFunctions::GetMaxEncodeAddition); }
 std::int32_t TMPro1CryptoEngine::GetMaxSignatureLength() { return ToolkitSize(&ToolkitFunctions::GetMaxSignatureLength); }
-std::int32_t TMPro1CryptoEngine::GetMaxUIDLength() { return kMaxUIDLength; }
+std::int32_t TMPro1CryptoEngine::GetMaxUIDLength() { return kMaxUIDBytes; }
 std::int32_t TMPro1CryptoEngine::GetMaxCryptoParamNameLength() {
     return ToolkitSize(&ToolkitFunctions::GetMaxCryptoParamNameLength);
 }

@@ -67,7 +67,7 @@ std::int32_t TMPro1CryptoEngine::RemoteGenerateFinish(const char* transfer) {
         char newUid[kTransferUIDBuffer] = {};
         code = GetUIDByPublicKeyTransfer(transfer, newUid);
         if (code != kOk) return code;
-        char oldUid[40] = {};
+        char oldUid[kMaxUIDBytes] = {};
         code = GetCurrentUserUID(oldUid);
         if (code != kOk) return code;
         // Both UIDs become file names in the certificate directory.

@@ -20,8 +20,6 @@ namespace vorlan {
 
 namespace {
 
-constexpr std::int32_t kMaxUIDBuffer = 40;
-
 unsigned char* Bytes(std::string& s) { return reinterpret_cast<unsigned char*>(s.data()); }
 
 }  // namespace
@@ -33,7 +31,7 @@ std::int32_t TMPro1CryptoEngine::BuildPublicKeyTransfer(const std::string& owner
     if (transfer == nullptr) return kBadArgument;
     if (owner.size() >= kTransferOwnerSize) return kUIDError;
     if (block.size() > kTransferBlockCapacity) return kBadArgument;
-    char uid[kMaxUIDBuffer] = {};
+    char uid[kMaxUIDBytes] = {};
     std::int32_t code = GetCurrentUserUID(uid);
     if (code != kOk) return code;
     std::string record = PackTransferRecord(owner, block);
@@ -63,7 +61,7 @@ std::int32_t TMPro1CryptoEngine::GetPublicKeyBlockByTransfer(const char* transfe
         if (length > textMax) return kBadArgument;
         std::string decoded = Base64Decode(transfer, static_cast<std::int32_t>(length));
         if (decoded.empty()) return kBadArgument;
-        char signer[kMaxUIDBuffer] = {};
+        char signer[kMaxUIDBytes] = {};
         auto size = static_cast<std::int32_t>(decoded.size());
         const std::int32_t code = RemoveSign(Bytes(decoded), &size, signer);
         if (code != kOk) return code;
@@ -124,7 +122,7 @@ std::int32_t TMPro1CryptoEngine::GetPublicKeyTransfer(const char* uid, char* tra
 }
 
 std::int32_t TMPro1CryptoEngine::ExcludeSelfPublicKeyTransfer(char* transfer) {
-    char uid[kMaxUIDBuffer] = {};
+    char uid[kMaxUIDBytes] = {};
     const std::int32_t code = GetCurrentUserUID(uid);
     if (code != kOk) return code;
     return GetPublicKeyTransfer(uid, transfer);

@@ -31,4 +31,9 @@ std::int32_t SubjectFieldParam(const std::string& field);
 // separator, drive colon, "..", wildcard or control character, not a name reserved by Windows.
 bool IsSafeUID(const std::string& uid);
 
+// kMaxUIDBytes: the room a UID takes with its terminator (GetMaxUIDLength); every buffer
+// that holds a UID has this size. UIDFits: whether a UID fits that room.
+inline constexpr std::int32_t kMaxUIDBytes = 40;
+inline bool UIDFits(const std::string& uid) { return uid.size() < static_cast<std::size_t>(kMaxUIDBytes); }
+
 }  // namespace vorlan
