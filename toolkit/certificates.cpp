@@ -11,6 +11,7 @@
 #include "file_io.h"
 #include "size_limits.h"
 #include "operations.h"
+#include "recipients.h"
 #include "subject.h"
 
 namespace vtk {
@@ -65,7 +66,9 @@ SharedCert CertificateFile(const char* file, std::string& path) {
 
 void IncludeCertificateFile(Context& ctx, const char* file) {
     std::string path;
-    ctx.AddCertificate(CertificateFile(file, path));
+    SharedCert cert = CertificateFile(file, path);
+    CheckTrusted(*ctx.Trust(true), cert, "Certificate of " + CertUid(cert.get(), ctx.UseSerial()) + " (" + path + ")");
+    ctx.AddCertificate(cert);
 }
 
 void AcceptCACertificateFile(Context& ctx, const char* file) {

@@ -66,7 +66,7 @@ void EncodeData(Context& ctx, unsigned char* data, std::int32_t* length, const c
     SharedTrustStore trust;  // looked at once per call, when the first recipient is checked
     const auto check = [&](const SharedCert& c, const std::string& who) {
         if (!trust) trust = ctx.Trust(true);
-        CheckRecipient(*trust, c, who);
+        CheckTrusted(*trust, c, "Recipient " + who);
     };
     for (const auto& s : SplitSubjects(subjects)) {
         SharedCert c = ctx.FindCertificate(s);

@@ -192,7 +192,9 @@ MPRO_EXPORT int32_t MPRO_CALL IncludePublicKey(mpro::Context ctx, const char* fi
     return OnContext(ctx, [&](Context& c) { vtk::AcceptCACertificateFile(c, file); });
 }
 
-// IncludePublicEncodeKey: makes a correspondent's certificate file known to the context.
+// IncludePublicEncodeKey: the toolkit's word on a correspondent's certificate file (0: an
+// installed CA issued it, it is valid now and not revoked); a trusted one becomes known to
+// the context.
 MPRO_EXPORT int32_t MPRO_CALL IncludePublicEncodeKey(mpro::Context ctx, const char* file) {
     return OnContext(ctx, [&](Context& c) { vtk::IncludeCertificateFile(c, file); });
 }

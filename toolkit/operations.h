@@ -26,6 +26,8 @@ void RemoveSignaturesFromFile(Context& ctx, const char* file);
 void GetCurrentUID(Context& ctx, char* buffer);
 void GetCertificateByUID(Context& ctx, const char* subject, unsigned char* buffer, std::int32_t* length);
 void LoadCertificate(Context& ctx, const unsigned char* data, std::int32_t length);
+// IncludeCertificateFile: throws (-1030..-1033) unless the file holds a certificate that an
+// installed CA issued, valid now and not revoked; then the context knows it.
 void IncludeCertificateFile(Context& ctx, const char* file);
 // AcceptCACertificateFile: throws unless the file holds a CA certificate that an installed CA
 // certificate's key verifies (ca_trust.h); the caller files it in the CA directory.

@@ -86,9 +86,9 @@ SharedCert InUse(const std::vector<SharedCert>& certs) {
     return best;
 }
 
-void CheckRecipient(TrustStore& trust, const SharedCert& cert, const std::string& recipient) {
+void CheckTrusted(TrustStore& trust, const SharedCert& cert, const std::string& who) {
     const ChainProblem problem = trust.Check(cert);
-    if (problem.error != X509_V_OK) throw Failure(RecipientCode(problem.error), "Recipient " + recipient + ": " + problem.text);
+    if (problem.error != X509_V_OK) throw Failure(RecipientCode(problem.error), who + ": " + problem.text);
 }
 
 }  // namespace vtk

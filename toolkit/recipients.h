@@ -35,9 +35,9 @@ private:
 // of validity (none valid now: the latest start); nullptr for none.
 SharedCert InUse(const std::vector<SharedCert>& certs);
 
-// CheckRecipient: throws a Failure that names the recipient and the reason when cert is
+// CheckTrusted: throws a Failure that begins with `who` and names the reason when cert is
 // expired, not yet valid, revoked by an installed CRL or not issued by a CA of the
 // installation (trust: the store of the context's CA and CRL directories, with time checks).
-void CheckRecipient(TrustStore& trust, const SharedCert& cert, const std::string& recipient);
+void CheckTrusted(TrustStore& trust, const SharedCert& cert, const std::string& who);
 
 }  // namespace vtk

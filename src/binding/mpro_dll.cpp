@@ -168,6 +168,11 @@ std::int32_t TMProDLL::IncludePublicKey(const ParamVector& v, const char* fileNa
     return CallWithContext(*this, v, kNoContext, [&](mpro::Context c) { return Fn.IncludePublicKey(c, fileName); });
 }
 
+std::int32_t TMProDLL::IncludePublicEncodeKey(const ParamVector& v, const char* fileName) {
+    return CallWithContext(*this, v, kNoContext,
+                           [&](mpro::Context c) { return Fn.IncludePublicEncodeKey(c, fileName); });
+}
+
 std::int32_t TMProDLL::LoadCertificate(const ParamVector& v, const unsigned char* certificate, std::int32_t length) {
     if (!Loaded || !Complete) return 0;
     if (!Fn.LoadCertificate) {

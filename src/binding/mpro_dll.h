@@ -80,6 +80,10 @@ public:
     // installation's CA certificates (0: it may; the toolkit's code and message otherwise); -6
     // without context.
     std::int32_t IncludePublicKey(const ParamVector& v, const char* fileName);
+    // IncludePublicEncodeKey: the toolkit's answer whether a correspondent's certificate file
+    // is trusted (0: an installed CA issued it, valid now, not revoked; the toolkit's code and
+    // message otherwise); -6 without context.
+    std::int32_t IncludePublicEncodeKey(const ParamVector& v, const char* fileName);
     // LoadCertificate: adds a certificate to a cached context; without the function clears the cache; 0 default.
     std::int32_t LoadCertificate(const ParamVector& v, const unsigned char* certificate, std::int32_t length);
     // GetCertInfoText / GetReqInfoText: key=value text of a certificate or request; -1 without the functions.

@@ -80,6 +80,13 @@ std::int32_t TMPro1CryptoEngine::UpdateCertCashByFile(const std::string& file) {
     });
 }
 
+std::int32_t TMPro1CryptoEngine::CertificateTrust(const std::string& file) {
+    TMProDLL* api = nullptr;
+    const std::int32_t code = RequireCryptoAPI(api);
+    if (code != kOk) return code;
+    return api->IncludePublicEncodeKey(BuildParamVector(*api), file.c_str());
+}
+
 std::int32_t TMPro1CryptoEngine::UpdateCertificateCash(const char* uid) {
     if (uid == nullptr || *uid == '\0') return kBadArgument;
     return Guarded("TMPro1CryptoEngine.UpdateCertificateCash: ", [&]() -> std::int32_t {

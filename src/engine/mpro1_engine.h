@@ -249,6 +249,11 @@ public:
                                       std::string& uid, const OwnCertificate* refuse = nullptr);
     // UpdateCertCashByFile: hands a certificate file to the toolkit's cache.
     std::int32_t UpdateCertCashByFile(const std::string& file);
+    // CertificateTrust: the toolkit's word on a certificate file: 0 when a CA of the
+    // installation issued it, it is valid now and not revoked by an installed CRL; otherwise
+    // the toolkit's code (-1030 expired, -1031 not yet valid, -1032 revoked, -1033 not issued
+    // by an installed CA) with the reason in its last error message.
+    std::int32_t CertificateTrust(const std::string& file);
     // GetCADir / GetCRLDir: the CA and CRL directories, ending in a backslash; empty when
     // neither their parameter nor the key directory (parameter 3) is set.
     std::string GetCADir();
