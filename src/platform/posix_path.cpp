@@ -7,13 +7,13 @@
 #include <optional>
 #include <vector>
 
+#include "platform/ansi_text.h"
 #include "platform/platform.h"
+#include "platform/text_chars.h"
 
 namespace vorlan::platform::posix {
 
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
@@ -39,42 +39,45 @@ std::optional<std::string> FindNoCase(const std::string& dir, const std::string&
     return best;
 }
 
+// Folded: the characters of a name, each in upper case.
+std::u32string Folded(const std::string& text) {
+    std::u32string chars = AnsiToChars(text);
+    for (char32_t& c : chars) c = chars::UpperCase(c);
+    return chars;
+}
+
 // GlobMatch: "*" any run, "?" one character, others equal without regard to case.
-bool GlobMatch(const std::string& mask, const std::string& name) {
-    std::size_t m = 0, n = 0, starM = std::string::npos, starN = 0;
+bool GlobMatch(const std::u32string& mask, const std::u32string& name) {
+    std::size_t m = 0, n = 0, starM = std::u32string::npos, starN = 0;
     while (n < name.size()) {
-        if (m < mask.size() && mask[m] == '*') {
+        if (m < mask.size() && mask[m] == U'*') {
             starM = m++;
             starN = n;
-        } else if (m < mask.size() && (mask[m] == '?' || LowerAscii(mask[m]) == LowerAscii(name[n]))) {
+        } else if (m < mask.size() && (mask[m] == U'?' || mask[m] == name[n])) {
             ++m;
             ++n;
-        } else if (starM != std::string::npos) {
+        } else if (starM != std::u32string::npos) {
             m = starM + 1;
             n = ++starN;
         } else {
             return false;
         }
     }
-    while (m < mask.size() && mask[m] == '*') ++m;
+    while (m < mask.size() && mask[m] == U'*') ++m;
     return m == mask.size();
 }
 
 }  // namespace
 
-bool SameTextNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
+bool SameTextNoCase(const std::string& a, const std::string& b) { return SameAnsiNoCase(a, b); }
 
 bool MatchMask(const std::string& mask, const std::string& name) {
     if (mask == "*" || mask == "*.*") return true;
-    if (GlobMatch(mask, name)) return true;
+    const std::u32string folded = Folded(mask), chars = Folded(name);
+    if (GlobMatch(folded, chars)) return true;
     // As on Windows, "name.*" also matches a name without any extension.
-    return mask.size() >= 2 && mask.compare(mask.size() - 2, 2, ".*") == 0 &&
-           GlobMatch(mask.substr(0, mask.size() - 2), name);
+    return folded.size() >= 2 && folded.compare(folded.size() - 2, 2, U".*") == 0 &&
+           GlobMatch(folded.substr(0, folded.size() - 2), chars);
 }
 
 std::uint32_t ToAttributes(const struct stat& info) {
