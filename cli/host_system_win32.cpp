@@ -28,6 +28,25 @@ private:
     HANDLE h_ = nullptr;
 };
 
+// Wide / Narrow: names of the ANSI code page (the host's texts) for the wide API, and back;
+// a file name reaches the same file Windows shows under it.
+std::wstring Wide(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');  // never more UTF-16 units than bytes
+    const int n = text.empty() ? 0
+                               : MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                                                     static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& wide) {
+    const int length = static_cast<int>(wide.size());
+    const int n = wide.empty() ? 0 : WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), length, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
 // Quoted: one argument of a command line, quoted so that the C runtime reads it back unchanged.
 std::string Quoted(const std::string& argument) {
     if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
@@ -49,8 +68,8 @@ std::string Quoted(const std::string& argument) {
 }  // namespace
 
 Module::Module(const std::string& path) {
-    handle_ = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
-    if (handle_ == nullptr) error_ = "LoadLibraryA failed with error " + std::to_string(GetLastError());
+    handle_ = reinterpret_cast<void*>(LoadLibraryW(Wide(path).c_str()));
+    if (handle_ == nullptr) error_ = "LoadLibraryW failed with error " + std::to_string(GetLastError());
 }
 
 Module::~Module() {
@@ -62,9 +81,9 @@ void* Module::Symbol(const char* name) const {
 }
 
 std::string ExecutablePath() {
-    char buffer[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return std::string(buffer, n);
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    return Narrow(std::wstring(buffer, n));
 }
 
 const char* ExecutableSuffix() { return ".exe"; }
@@ -82,7 +101,7 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     Handle readEnd, writeEnd;
     if (!CreatePipe(readEnd.out(), writeEnd.out(), &inherit, 0)) return run;
     SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
@@ -90,8 +109,9 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     std::string line = Quoted(program);
     for (const std::string& argument : arguments) line += " " + Quoted(argument);
+    std::wstring wideLine = Wide(line);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+    if (!CreateProcessW(nullptr, wideLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
         return run;
     Handle processHandle, threadHandle;
     *processHandle.out() = process.hProcess;
