@@ -1,10 +1,18 @@
 // A message signed and encrypted by one build opens in the other (Linux and Windows under
 // Wine), with one test PKI. cross_platform.sh runs these with VORLAN_E2E_ROOT set (and
-// VORLAN_E2E_PEER for the reading side); without them they are skipped.
+// VORLAN_E2E_PEER for the reading side); without them they are skipped. The table of names
+// runs on its own too, where the openssl command line makes its certificates.
 #include <gtest/gtest.h>
 
+#include "binding/base64.h"
 #include "installation.h"
+#include "platform/ansi_text.h"
 #include "platform/platform.h"
+#include "platform/text_chars.h"
+#include "support/file_utils.h"
+#ifndef _WIN32
+#include "pki/openssl_ca.h"
+#endif
 
 namespace vorlan::test {
 namespace {
@@ -54,6 +62,125 @@ TEST_P(CrossPlatformTest, ReadsThePeersMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Algorithms, CrossPlatformTest, ::testing::Values(Algorithm::Gost, Algorithm::Rsa),
+                         [](const auto& info) { return info.param == Algorithm::Gost ? "GOST" : "RSA"; });
+
+// The table of names in UTF-8 (this file's encoding), each with a spelling in another case:
+// Latin, short Cyrillic, a full name of 40 characters, mixed case, Ё and ё.
+const struct {
+    const char* name;
+    const char* otherCase;
+} kNames[] = {{"SIDOROV", "Sidorov"},
+              {"ИВАНОВ", "иванов"},
+              {"ЗАДУНАЙСКИЙ-РЫМНИКСКИЙ АФАНАСИЙ ПЕТРОВИЧ", "задунайский-рымникский афанасий петрович"},
+              {"Смирнова Анна Ивановна", "СМИРНОВА аННА иВАНОВНА"},
+              {"Ёлкин Семён", "ёЛКИН сЕМЁН"}};
+
+// Host: a UTF-8 text as this platform's 8-bit text (Windows: the ANSI code page).
+std::string Host(const char* utf8) {
+    bool lossy = false;
+    std::string text = platform::CharsToAnsi(chars::DecodeUtf8(utf8), &lossy);
+    EXPECT_FALSE(lossy) << "the ANSI code page cannot write " << utf8;
+    return text;
+}
+
+// Seal / Open / Sign / Signer: a message encrypted for a UID and opened, signed (detached) by
+// a UID and the signer found; a refusal gives its code as text.
+std::string Seal(VORLAN_HANDLE from, const std::string& to) {
+    std::string buffer = kMessage + std::string(static_cast<std::size_t>(GetMaxAdditionEx(from, to.c_str())), '\0');
+    auto size = static_cast<std::int32_t>(kMessage.size());
+    const std::int32_t code = EncodeData(from, reinterpret_cast<unsigned char*>(buffer.data()), &size, to.c_str());
+    return code != 0 ? std::to_string(code) : buffer.substr(0, static_cast<std::size_t>(size));
+}
+std::string Open(VORLAN_HANDLE by, std::string envelope) {
+    auto size = static_cast<std::int32_t>(envelope.size());
+    char scratch[161] = {};
+    const std::int32_t code = DecodeData(by, reinterpret_cast<unsigned char*>(envelope.data()), &size, scratch);
+    return code != 0 ? std::to_string(code) : envelope.substr(0, static_cast<std::size_t>(size));
+}
+std::string Sign(VORLAN_HANDLE by, const std::string& uid) {
+    std::string signature(static_cast<std::size_t>(GetMaxSignatureLength(by)), '\0');
+    auto size = static_cast<std::int32_t>(signature.size());
+    const auto* data = reinterpret_cast<const unsigned char*>(kMessage.data());
+    const std::int32_t code = SignData(by, data, static_cast<std::int32_t>(kMessage.size()),
+                                       reinterpret_cast<unsigned char*>(signature.data()), &size, uid.c_str());
+    return code != 0 ? std::to_string(code) : signature.substr(0, static_cast<std::size_t>(size));
+}
+std::string Signer(VORLAN_HANDLE by, const std::string& signature) {
+    char signer[161] = {};
+    const std::int32_t code = VerifyData(by, reinterpret_cast<const unsigned char*>(kMessage.data()),
+                                         static_cast<std::int32_t>(kMessage.size()),
+                                         reinterpret_cast<const unsigned char*>(signature.data()),
+                                         static_cast<std::int32_t>(signature.size()), signer);
+    return code != 0 ? std::to_string(code) : signer;
+}
+
+// NameCertificate: the key and certificate of a name in the directory of its UID: the peer's,
+// or new ones from `openssl ca -utf8` with the installation's CA.
+void NameCertificate(const Installation& install, [[maybe_unused]] const std::string& subject, const std::string& uid) {
+    ASSERT_TRUE(CreateDirectoryPath(install.Path(uid)));
+    if (!install.PeerPath("").empty()) {
+        for (const char* file : {"\\own.pem", "\\key.pem"})
+            ASSERT_TRUE(CopyFileWhole(install.PeerPath(uid + file), install.Path(uid + file))) << file;
+        return;
+    }
+#ifndef _WIN32
+    OpensslCA ca(install.Native("openssl-ca"), install.algorithm());
+    ca.UseRoot(install.Native("CA\\ca.pem"), install.Native("ca.key"));
+    ASSERT_TRUE(ca.Issue(subject, install.Native(uid + "\\own.pem"), install.Native(uid + "\\key.pem")));
+#endif
+}
+
+class NameTableTest : public InstallationTest {};
+
+// Every name through include, transfer, encryption, signature and report; what this side
+// makes for a name goes to its root, and what the peer made is read here.
+TEST_P(NameTableTest, NamesTravelEndToEnd) {
+    const bool peer = !install_->PeerPath("").empty();
+#ifdef _WIN32
+    if (!peer) GTEST_SKIP() << "the certificates come from the Linux run (cross_platform.sh)";
+    ASSERT_EQ(Host("И"), "\xC8") << "run in code page 1251";
+#endif
+    EnginePtr user01 = install_->Open("USER01"), user02 = install_->Open("USER02");
+    ASSERT_TRUE(CreateDirectoryPath(install_->Path("names")));
+    for (std::size_t i = 0; i < std::size(kNames); ++i) {
+        const std::string uid = Host(kNames[i].name), stem = "names\\" + std::to_string(i);
+        SCOPED_TRACE(kNames[i].name);
+        NameCertificate(*install_, std::string("/C=RU/O=Тестовый банк/CN=") + kNames[i].name, uid);
+        EnginePtr own = install_->Open(uid);
+        ASSERT_TRUE(CopyFileWhole(install_->Path(uid + "\\own.pem"), install_->Path(stem + ".pem")));
+        EXPECT_EQ(IncludePublicKey(user01.get(), install_->Path(stem + ".pem").c_str()), 0);
+        EXPECT_TRUE(platform::FileExists(install_->Path("certs\\" + uid + ".pem")));
+        char found[161] = {};
+        EXPECT_EQ(GetCurrentUserUID(own.get(), found), 0);
+        EXPECT_EQ(found, uid);
+        std::string transfer(static_cast<std::size_t>(GetMaxPublicKeyTransferSize(own.get())) + 1, '\0');
+        ASSERT_EQ(ExcludeSelfPublicKeyTransfer(own.get(), transfer.data()), 0);
+        transfer.resize(transfer.find('\0'));
+        if (i == 1) {
+            EXPECT_EQ(Base64Decode(transfer.c_str(), 8), "\xC8\xC2\xC0\xCD\xCE\xC2") << "the owner travels in Windows-1251";
+        }
+        const std::string made[] = {transfer, Seal(user01.get(), uid), Sign(own.get(), uid)}, kinds[] = {".trf", ".msg", ".sig"};
+        std::vector<std::vector<std::string>> sets{{made[0], made[1], made[2]}};
+        for (int k = 0; k < 3; ++k) {
+            ASSERT_TRUE(platform::WriteWholeFile(install_->Path(stem + kinds[k]), made[k].data(), made[k].size()));
+            if (peer) sets.resize(2), sets[1].push_back(platform::ReadWholeFile(install_->PeerPath(stem + kinds[k])).value_or(""));
+        }
+        for (const auto& set : sets) {
+            char owner[257] = {};
+            EXPECT_EQ(GetUIDByPublicKeyTransfer(user02.get(), set[0].c_str(), owner), 0);
+            EXPECT_EQ(owner, uid);
+            EXPECT_EQ(IncludePublicKeyTransfer(user02.get(), set[0].c_str()), 0);
+            EXPECT_EQ(Open(own.get(), set[1]), kMessage);
+            EXPECT_EQ(Signer(user02.get(), set[2]), uid);
+        }
+        std::string report(static_cast<std::size_t>(GetMaxReportSize(user02.get())) + 1, '\0');
+        EXPECT_EQ(GetReport(user02.get(), uid.c_str(), report.data()), 0);
+        EXPECT_NE(report.find("\nCN=" + uid + "\r\n"), std::string::npos) << report.c_str();
+        EXPECT_EQ(RemoveCertificate(own.get(), Host(kNames[i].otherCase).c_str()), -120) << "the own UID in another case";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Algorithms, NameTableTest, ::testing::Values(Algorithm::Gost, Algorithm::Rsa),
                          [](const auto& info) { return info.param == Algorithm::Gost ? "GOST" : "RSA"; });
 
 }  // namespace
