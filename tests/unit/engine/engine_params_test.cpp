@@ -2,7 +2,6 @@
 #include <cstring>
 
 #include "engine_fixture.h"
-#include "platform/ansi_text.h"
 #include "support/rwsync.h"
 
 namespace vorlan::test {
@@ -178,12 +177,6 @@ TEST_F(EngineTest, CurrentUserUIDIsTheUIDFieldOfTheToolkitsAnswer) {
     char uid[161];
     EXPECT_EQ(engine_->GetCurrentUserUID(uid), 0);
     EXPECT_STREQ(uid, "USER01");
-    const std::string fullName = platform::CharsToAnsi(std::u32string(40, U'Ж'));  // 80 bytes in UTF-8
-    Fake().SetResult("GetMaxUIDLength", 256);
-    Fake().SetText("GetCurrentUID", ("/CN=" + fullName).c_str());
-    EXPECT_EQ(engine_->GetCurrentUserUID(uid), 0);
-    EXPECT_EQ(uid, fullName);
-    Fake().SetText("GetCurrentUID", "/C=RU/CN=USER01/O=BANK");
     UseUIDField(" SN ");
     EXPECT_EQ(engine_->GetCurrentUserUID(uid), 0);
     EXPECT_STREQ(uid, "/C=RU/CN=USER01/O=BANK");
