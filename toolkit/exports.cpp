@@ -184,14 +184,19 @@ MPRO_EXPORT int32_t MPRO_CALL GetCryptoParamName(mpro::Context ctx, int32_t inde
 MPRO_EXPORT int32_t MPRO_CALL GetCryptoParamValue(mpro::Context ctx, int32_t index, char* buffer) {
     return OnContext(ctx, [&](Context& c) {
         if (index < 0 || index >= vtk::ParamCount()) vtk::Fail(vtk::kErrParamIndex, "Parameter number out of range");
-        vtk::PutText(buffer, vtk::kMaxParamValueLength, c.Param(index));
+        const std::string value = c.Param(index);  // the password as the host's bytes, the rest as UTF-8
+        vtk::PutText(buffer, vtk::kMaxParamValueLength, index == vtk::kPassword ? vtk::os::Utf8Text(value) : value);
     });
 }
 
 // Setting a value does not touch OpenSSL: no error queue to clear (one call per parameter
-// of every context opened).
+// of every context opened). The password stays the bytes the host gave: keys written with it
+// open with the same bytes.
 MPRO_EXPORT int32_t MPRO_CALL SetCryptoParamValue(mpro::Context ctx, int32_t index, const char* value) {
-    return Guarded([&] { vtk::contexts::Get(ctx)->SetParam(index, value != nullptr ? vtk::os::Utf8Text(value) : ""); });
+    return Guarded([&] {
+        const std::string text = value == nullptr ? "" : index == vtk::kPassword ? value : vtk::os::Utf8Text(value);
+        vtk::contexts::Get(ctx)->SetParam(index, text);
+    });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL GenerateNewSSK(mpro::Context ctx, char* buffer) {
