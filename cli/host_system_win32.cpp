@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "host_system.h"
+#include "platform/wide_text.h"
 
 namespace vorlan::host {
 
@@ -28,24 +29,9 @@ private:
     HANDLE h_ = nullptr;
 };
 
-// Wide / Narrow: names of the ANSI code page (the host's texts) for the wide API, and back;
-// a file name reaches the same file Windows shows under it.
-std::wstring Wide(const std::string& text) {
-    std::wstring wide(text.size(), L'\0');  // never more UTF-16 units than bytes
-    const int n = text.empty() ? 0
-                               : MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                                                     static_cast<int>(wide.size()));
-    wide.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& wide) {
-    const int length = static_cast<int>(wide.size());
-    const int n = wide.empty() ? 0 : WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), length, out.data(), n, nullptr, nullptr);
-    return out;
-}
+// Names in the ANSI code page (the host's texts) reach the wide API: the files Windows shows.
+using wide::Narrow;
+using wide::Wide;
 
 // Quoted: one argument of a command line, quoted so that the C runtime reads it back unchanged.
 std::string Quoted(const std::string& argument) {

@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <aclapi.h>
 
+#include "platform/wide_text.h"
+
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -34,33 +36,8 @@ constexpr DWORD kOwnerAccess = FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// Wide / Narrow: text between a code page and UTF-16. Narrow without best-fit substitutes:
-// a character the code page cannot write becomes "?" and is reported in *lossy.
-std::wstring Wide(const std::string& text, UINT page) {
-    std::wstring wide(text.size(), L'\0');  // never more UTF-16 units than bytes
-    const int n = text.empty() ? 0
-                               : MultiByteToWideChar(page, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                                                     static_cast<int>(wide.size()));
-    wide.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& wide, UINT page, bool* lossy) {
-    if (page == CP_ACP) page = GetACP();
-    BOOL usedDefault = FALSE;
-    const bool exact = page == CP_UTF8;  // UTF-8 writes every character (and takes no default)
-    const DWORD flags = exact ? 0 : WC_NO_BEST_FIT_CHARS;
-    const int length = static_cast<int>(wide.size());
-    const int n = wide.empty() ? 0
-                               : WideCharToMultiByte(page, flags, wide.data(), length, nullptr, 0, exact ? nullptr : "?",
-                                                     exact ? nullptr : &usedDefault);
-    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-    if (n > 0)
-        WideCharToMultiByte(page, flags, wide.data(), length, out.data(), n, exact ? nullptr : "?",
-                            exact ? nullptr : &usedDefault);
-    if (lossy != nullptr) *lossy = usedDefault != FALSE;
-    return out;
-}
+using vorlan::wide::Narrow;
+using vorlan::wide::Wide;
 
 // Path: a UTF-8 path for the wide API.
 std::wstring Path(const std::string& utf8) { return Wide(utf8, CP_UTF8); }
