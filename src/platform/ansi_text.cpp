@@ -75,6 +75,7 @@ std::size_t AnsiCharacters(std::string_view text) { return AnsiToChars(text).siz
 
 bool SameAnsiNoCase(std::string_view a, std::string_view b) {
     if (a == b) return true;
+    if (chars::IsAscii(a) && chars::IsAscii(b)) return chars::SameUtf8NoCase(a, b);  // ASCII in every code page
     const std::u32string x = AnsiToChars(a), y = AnsiToChars(b);
     if (x.size() != y.size()) return false;
     for (std::size_t i = 0; i < x.size(); ++i)

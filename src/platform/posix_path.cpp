@@ -46,25 +46,34 @@ std::u32string Folded(const std::string& text) {
     return chars;
 }
 
-// GlobMatch: "*" any run, "?" one character, others equal without regard to case.
-bool GlobMatch(const std::u32string& mask, const std::u32string& name) {
-    std::size_t m = 0, n = 0, starM = std::u32string::npos, starN = 0;
+// GlobMatch: "*" any run, "?" one character, others equal without regard to case; the
+// characters of mask and name are bytes of ASCII texts or the folded characters of others.
+template <typename Text>
+bool GlobMatch(const Text& mask, const Text& name) {
+    std::size_t m = 0, n = 0, starM = Text::npos, starN = 0;
+    auto same = [](auto x, auto y) { return x == y || chars::UpperCase(x) == chars::UpperCase(y); };
     while (n < name.size()) {
-        if (m < mask.size() && mask[m] == U'*') {
+        if (m < mask.size() && mask[m] == '*') {
             starM = m++;
             starN = n;
-        } else if (m < mask.size() && (mask[m] == U'?' || mask[m] == name[n])) {
+        } else if (m < mask.size() && (mask[m] == '?' || same(mask[m], name[n]))) {
             ++m;
             ++n;
-        } else if (starM != std::u32string::npos) {
+        } else if (starM != Text::npos) {
             m = starM + 1;
             n = ++starN;
         } else {
             return false;
         }
     }
-    while (m < mask.size() && mask[m] == U'*') ++m;
+    while (m < mask.size() && mask[m] == '*') ++m;
     return m == mask.size();
+}
+
+// MatchWhole: GlobMatch without decoding when both texts are ASCII.
+bool MatchWhole(const std::string& mask, const std::string& name) {
+    if (chars::IsAscii(mask) && chars::IsAscii(name)) return GlobMatch(mask, name);
+    return GlobMatch(Folded(mask), Folded(name));
 }
 
 }  // namespace
@@ -73,11 +82,10 @@ bool SameTextNoCase(const std::string& a, const std::string& b) { return SameAns
 
 bool MatchMask(const std::string& mask, const std::string& name) {
     if (mask == "*" || mask == "*.*") return true;
-    const std::u32string folded = Folded(mask), chars = Folded(name);
-    if (GlobMatch(folded, chars)) return true;
+    if (MatchWhole(mask, name)) return true;
     // As on Windows, "name.*" also matches a name without any extension.
-    return folded.size() >= 2 && folded.compare(folded.size() - 2, 2, U".*") == 0 &&
-           GlobMatch(folded.substr(0, folded.size() - 2), chars);
+    return mask.size() >= 2 && mask.compare(mask.size() - 2, 2, ".*") == 0 &&
+           MatchWhole(mask.substr(0, mask.size() - 2), name);
 }
 
 std::uint32_t ToAttributes(const struct stat& info) {

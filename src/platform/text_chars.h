@@ -96,13 +96,28 @@ constexpr char32_t UpperCase(char32_t c) {
     return c;
 }
 
+// IsAscii: whether a text holds bytes below 0x80 only (the same characters in every code page).
+inline bool IsAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
 // SameUtf8NoCase: whether two UTF-8 texts hold the same characters without regard to case.
+// Both forms of a letter take the same bytes, so the two texts stay in step.
 inline bool SameUtf8NoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;  // upper and lower case take the same bytes
-    std::size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size())
-        if (UpperCase(NextUtf8(a, i)) != UpperCase(NextUtf8(b, j))) return false;
-    return i == a.size() && j == b.size();
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0, j = 0; i < a.size();) {
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[j]);
+        if (x < 0x80 && (x == y || (y < 0x80 && UpperCase(x) == UpperCase(y)))) {  // ASCII: no decoding
+            ++i, ++j;
+        } else if (x < 0x80 && y < 0x80) {
+            return false;
+        } else if (UpperCase(NextUtf8(a, i)) != UpperCase(NextUtf8(b, j)) || i != j) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace vorlan::chars
