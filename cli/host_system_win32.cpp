@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "host_system.h"
+#include "platform/wide_text.h"
 
 namespace vorlan::host {
 
@@ -28,6 +29,10 @@ private:
     HANDLE h_ = nullptr;
 };
 
+// Names in the ANSI code page (the host's texts) reach the wide API: the files Windows shows.
+using wide::Narrow;
+using wide::Wide;
+
 // Quoted: one argument of a command line, quoted so that the C runtime reads it back unchanged.
 std::string Quoted(const std::string& argument) {
     if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
@@ -49,8 +54,8 @@ std::string Quoted(const std::string& argument) {
 }  // namespace
 
 Module::Module(const std::string& path) {
-    handle_ = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
-    if (handle_ == nullptr) error_ = "LoadLibraryA failed with error " + std::to_string(GetLastError());
+    handle_ = reinterpret_cast<void*>(LoadLibraryW(Wide(path).c_str()));
+    if (handle_ == nullptr) error_ = "LoadLibraryW failed with error " + std::to_string(GetLastError());
 }
 
 Module::~Module() {
@@ -62,9 +67,9 @@ void* Module::Symbol(const char* name) const {
 }
 
 std::string ExecutablePath() {
-    char buffer[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return std::string(buffer, n);
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    return Narrow(std::wstring(buffer, n));
 }
 
 const char* ExecutableSuffix() { return ".exe"; }
@@ -82,7 +87,7 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     Handle readEnd, writeEnd;
     if (!CreatePipe(readEnd.out(), writeEnd.out(), &inherit, 0)) return run;
     SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
@@ -90,8 +95,9 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     std::string line = Quoted(program);
     for (const std::string& argument : arguments) line += " " + Quoted(argument);
+    std::wstring wideLine = Wide(line);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+    if (!CreateProcessW(nullptr, wideLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
         return run;
     Handle processHandle, threadHandle;
     *processHandle.out() = process.hProcess;

@@ -1,6 +1,7 @@
 /* vorlan13: the library's whole interface, 75 flat functions over an engine handle.
- * Texts are NUL-terminated 8-bit strings (ANSI code page); output buffers belong to the
- * caller and are sized by the matching GetMax... query; the library hands out no memory.
+ * Texts are NUL-terminated 8-bit strings: on Windows in the process's ANSI code page, on
+ * Linux in UTF-8 (UIDs, names, file names, reports, error texts); output buffers belong to
+ * the caller and are sized by the matching GetMax... query; the library hands out no memory.
  * Results: 0 success, a negative code for a failure (GetCryptoErrorString gives its text);
  * an export given a handle that is not live returns its error result without a crash.
  * Paths may begin with "%ZELRoot%", which the engine replaces by its installation root.
@@ -34,7 +35,8 @@ void VORLAN_API DoneEngine(VORLAN_HANDLE engine);
 int32_t VORLAN_API GetMaxEncodeAddition(VORLAN_HANDLE engine);
 /* GetMaxSignatureLength: the largest detached signature (-1 on error). */
 int32_t VORLAN_API GetMaxSignatureLength(VORLAN_HANDLE engine);
-/* GetMaxUIDLength: buffer size for a UID, 40 (-1 on error). */
+/* GetMaxUIDLength: buffer size for a UID, 161: at most 40 characters of up to 4 bytes and the
+ * zero (-1 on error). A UID that does not fit is refused with -140. */
 int32_t VORLAN_API GetMaxUIDLength(VORLAN_HANDLE engine);
 /* GetMaxCryptoParamNameLength: buffer size for a parameter name (-1 on error). */
 int32_t VORLAN_API GetMaxCryptoParamNameLength(VORLAN_HANDLE engine);

@@ -9,6 +9,7 @@
 
 #include "algorithms.h"
 #include "errors.h"
+#include "file_system.h"
 #include "keys.h"
 #include "object_cache.h"
 #include "size_limits.h"
@@ -19,10 +20,11 @@ namespace vtk {
 
 namespace {
 
-// Texts: owned copies handed out as const char* fields of one record.
+// Texts: owned copies handed out as const char* fields of one record, as the host writes them.
 class Texts {
 public:
-    const char* Add(const std::string& s) {
+    const char* Add(const std::string& utf8) {
+        const std::string s = os::HostText(utf8);
         auto p = std::make_unique<char[]>(s.size() + 1);
         std::memcpy(p.get(), s.c_str(), s.size() + 1);
         owned_.push_back(std::move(p));

@@ -9,6 +9,7 @@
 #include "crl_trust.h"
 #include "errors.h"
 #include "file_io.h"
+#include "file_system.h"
 #include "size_limits.h"
 #include "operations.h"
 #include "recipients.h"
@@ -16,17 +17,33 @@
 
 namespace vtk {
 
-void PutText(char* buffer, std::size_t cap, const std::string& text) {
-    if (buffer == nullptr) Fail(kErrArgument, "No output buffer");
+namespace {
+
+void PutHostText(char* buffer, std::size_t cap, const std::string& text) {
     if (text.size() + 1 > cap)
         Fail(kErrNoRoom, "Text of " + std::to_string(text.size()) + " bytes exceeds the buffer of " + std::to_string(cap));
     std::memcpy(buffer, text.c_str(), text.size() + 1);
 }
 
+}  // namespace
+
+void PutText(char* buffer, std::size_t cap, const std::string& text) {
+    if (buffer == nullptr) Fail(kErrArgument, "No output buffer");
+    PutHostText(buffer, cap, os::HostText(text));
+}
+
+void PutName(char* buffer, std::size_t cap, const std::string& name) {
+    if (buffer == nullptr) Fail(kErrArgument, "No output buffer");
+    bool lossy = false;
+    const std::string text = os::HostText(name, &lossy);
+    if (lossy) throw Failure(kErrNameCodePage, "The name " + name + " cannot be written in the ANSI code page");
+    PutHostText(buffer, cap, text);
+}
+
 void GetCurrentUID(Context& ctx, char* buffer) {
     if (buffer == nullptr) Fail(kErrArgument, "No output buffer");
     SharedCert cert = ctx.OwnCertificate();
-    PutText(buffer, kMaxUIDLength, CertUid(cert.get(), ctx.UseSerial()));
+    PutName(buffer, kMaxUIDLength, CertUid(cert.get(), ctx.UseSerial()));
 }
 
 void GetCertificateByUID(Context& ctx, const char* subject, unsigned char* buffer, std::int32_t* length) {
@@ -85,7 +102,7 @@ void GetCRLIssuerName(Context& ctx, const char* file, char* output) {
     if (!crl) return;  // not a CRL: empty issuer
     // Only a list that may be installed has an issuer for the engine.
     CheckCrlInstallable(ctx, crl.get(), path);
-    PutText(output, kMaxParamValueLength, SubjectLine(X509_CRL_get_issuer(crl.get())));
+    PutName(output, kMaxParamValueLength, SubjectLine(X509_CRL_get_issuer(crl.get())));
 }
 
 }  // namespace vtk

@@ -1,5 +1,6 @@
 // The plug-in's exported functions: each finds its context, runs one operation and
 // turns any failure into a toolkit code with the reason kept for GetLastErrorMessage.
+// Texts cross here: the host's arguments become UTF-8 (In), outputs go back through PutText.
 #include <openssl/err.h>
 
 #include <cstring>
@@ -9,6 +10,7 @@
 #include "algorithms.h"
 #include "crypto_shutdown.h"
 #include "errors.h"
+#include "file_system.h"
 #include "size_limits.h"
 #include "operations.h"
 #include "params.h"
@@ -28,6 +30,24 @@ extern "C" __attribute__((visibility("default"))) const char* const VorlanFileVe
 #endif
 
 namespace {
+
+// In: a text argument of the host as the toolkit's UTF-8 for the length of the call; null stays null.
+class In {
+public:
+    explicit In(const char* text) : null_(text == nullptr), utf8_(null_ ? std::string() : vtk::os::Utf8Text(text)) {}
+    operator const char*() const { return null_ ? nullptr : utf8_.c_str(); }
+
+private:
+    bool null_;
+    std::string utf8_;
+};
+
+// PutMessage: a message as the host writes it, cut to the room of an error text.
+void PutMessage(char* buffer, const std::string& utf8) {
+    std::string t = vtk::os::HostText(utf8);
+    t.resize(std::min<std::size_t>(t.size(), vtk::kMaxErrorStringLength - 1));
+    std::memcpy(buffer, t.c_str(), t.size() + 1);
+}
 
 int32_t Report(int32_t code, const std::string& text) {
     vtk::SetLastMessage(text);
@@ -94,22 +114,18 @@ MPRO_EXPORT int32_t MPRO_CALL GetCryptoParamNumber() { return vtk::ParamCount();
 MPRO_EXPORT int32_t MPRO_CALL GetCryptoErrorString(int32_t code, char* buffer) {
     if (buffer == nullptr) return vtk::kErrArgument;
     const char* text = vtk::ErrorText(code);
-    std::string t = text != nullptr ? text : "Unknown toolkit error code " + std::to_string(code);
-    t.resize(std::min<std::size_t>(t.size(), vtk::kMaxErrorStringLength - 1));
-    std::memcpy(buffer, t.c_str(), t.size() + 1);
+    PutMessage(buffer, text != nullptr ? text : "Unknown toolkit error code " + std::to_string(code));
     return text != nullptr ? vtk::kOk : vtk::kErrArgument;
 }
 
 MPRO_EXPORT int32_t MPRO_CALL GetLastErrorMessage(mpro::Context, char* buffer) {
     if (buffer == nullptr) return vtk::kErrArgument;
-    std::string t = vtk::LastMessage();
-    t.resize(std::min<std::size_t>(t.size(), vtk::kMaxErrorStringLength - 1));
-    std::memcpy(buffer, t.c_str(), t.size() + 1);
+    PutMessage(buffer, vtk::LastMessage());
     return vtk::kOk;
 }
 
 MPRO_EXPORT int32_t MPRO_CALL SetRootPath(const char* root) {
-    return Run([&] { vtk::SetRoot(root != nullptr ? root : ""); });
+    return Run([&] { vtk::SetRoot(root != nullptr ? vtk::os::Utf8Text(root) : ""); });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL SetPasswordRequestFunc(void*) { return vtk::kOk; }  // passwords come from parameter 7
@@ -132,7 +148,7 @@ MPRO_EXPORT int32_t MPRO_CALL KeysRenewal(mpro::Context ctx) {
 }
 
 MPRO_EXPORT int32_t MPRO_CALL EncodeData(mpro::Context ctx, unsigned char* data, int32_t* length, const char* subjects) {
-    return OnContext(ctx, [&](Context& c) { vtk::EncodeData(c, data, length, subjects); });
+    return OnContext(ctx, [&](Context& c) { vtk::EncodeData(c, data, length, In(subjects)); });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL DecodeData(mpro::Context ctx, unsigned char* data, int32_t* length, char* subject) {
@@ -141,7 +157,7 @@ MPRO_EXPORT int32_t MPRO_CALL DecodeData(mpro::Context ctx, unsigned char* data,
 
 MPRO_EXPORT int32_t MPRO_CALL SignData(mpro::Context ctx, const unsigned char* data, int32_t length, unsigned char* signature,
                                        int32_t* signatureLength, const char* signer) {
-    return OnContext(ctx, [&](Context& c) { vtk::SignData(c, data, length, signature, signatureLength, signer); });
+    return OnContext(ctx, [&](Context& c) { vtk::SignData(c, data, length, signature, signatureLength, In(signer)); });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL VerifyData(mpro::Context ctx, const unsigned char* data, int32_t* length,
@@ -155,7 +171,7 @@ MPRO_EXPORT int32_t MPRO_CALL VerifyDataIgnoreTime(mpro::Context ctx, const unsi
 }
 
 MPRO_EXPORT int32_t MPRO_CALL RemoveSignaturesFromFile(mpro::Context ctx, const char* file) {
-    return OnContext(ctx, [&](Context& c) { vtk::RemoveSignaturesFromFile(c, file); });
+    return OnContext(ctx, [&](Context& c) { vtk::RemoveSignaturesFromFile(c, In(file)); });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL GetCryptoParamName(mpro::Context ctx, int32_t index, char* buffer) {
@@ -168,14 +184,19 @@ MPRO_EXPORT int32_t MPRO_CALL GetCryptoParamName(mpro::Context ctx, int32_t inde
 MPRO_EXPORT int32_t MPRO_CALL GetCryptoParamValue(mpro::Context ctx, int32_t index, char* buffer) {
     return OnContext(ctx, [&](Context& c) {
         if (index < 0 || index >= vtk::ParamCount()) vtk::Fail(vtk::kErrParamIndex, "Parameter number out of range");
-        vtk::PutText(buffer, vtk::kMaxParamValueLength, c.Param(index));
+        const std::string value = c.Param(index);  // the password as the host's bytes, the rest as UTF-8
+        vtk::PutText(buffer, vtk::kMaxParamValueLength, index == vtk::kPassword ? vtk::os::Utf8Text(value) : value);
     });
 }
 
 // Setting a value does not touch OpenSSL: no error queue to clear (one call per parameter
-// of every context opened).
+// of every context opened). The password stays the bytes the host gave: keys written with it
+// open with the same bytes.
 MPRO_EXPORT int32_t MPRO_CALL SetCryptoParamValue(mpro::Context ctx, int32_t index, const char* value) {
-    return Guarded([&] { vtk::contexts::Get(ctx)->SetParam(index, value != nullptr ? value : ""); });
+    return Guarded([&] {
+        const std::string text = value == nullptr ? "" : index == vtk::kPassword ? value : vtk::os::Utf8Text(value);
+        vtk::contexts::Get(ctx)->SetParam(index, text);
+    });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL GenerateNewSSK(mpro::Context ctx, char* buffer) {
@@ -189,21 +210,21 @@ MPRO_EXPORT int32_t MPRO_CALL GenerateNewSEK(mpro::Context ctx, char* buffer) {
 // IncludePublicKey: the toolkit's word on a CA certificate file that is to join the
 // installation's CA certificates (0: it may); the library files it only then.
 MPRO_EXPORT int32_t MPRO_CALL IncludePublicKey(mpro::Context ctx, const char* file) {
-    return OnContext(ctx, [&](Context& c) { vtk::AcceptCACertificateFile(c, file); });
+    return OnContext(ctx, [&](Context& c) { vtk::AcceptCACertificateFile(c, In(file)); });
 }
 
 // IncludePublicEncodeKey: the toolkit's word on a correspondent's certificate file (0: an
 // installed CA issued it, it is valid now and not revoked); a trusted one becomes known to
 // the context.
 MPRO_EXPORT int32_t MPRO_CALL IncludePublicEncodeKey(mpro::Context ctx, const char* file) {
-    return OnContext(ctx, [&](Context& c) { vtk::IncludeCertificateFile(c, file); });
+    return OnContext(ctx, [&](Context& c) { vtk::IncludeCertificateFile(c, In(file)); });
 }
 
 // One key pair signs and decrypts: the keys are never different.
 MPRO_EXPORT int32_t MPRO_CALL IsDifferentKeys(mpro::Context) { return 0; }
 
 MPRO_EXPORT int32_t MPRO_CALL GetCertificateByUID(mpro::Context ctx, const char* subject, unsigned char* buffer, int32_t* length) {
-    return OnContext(ctx, [&](Context& c) { vtk::GetCertificateByUID(c, subject, buffer, length); });
+    return OnContext(ctx, [&](Context& c) { vtk::GetCertificateByUID(c, In(subject), buffer, length); });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL GetCertInfo(mpro::Context ctx, const unsigned char* certificate, int32_t length, char* text) {
@@ -215,31 +236,31 @@ MPRO_EXPORT int32_t MPRO_CALL GetCurrentUID(mpro::Context ctx, char* buffer) {
 }
 
 MPRO_EXPORT int32_t MPRO_CALL MakeRequestForPSE(mpro::Context ctx, const char* dir, const char* requestFile) {
-    return OnContext(ctx, [&](Context& c) { vtk::MakeRequestForPSE(c, dir, requestFile); });
+    return OnContext(ctx, [&](Context& c) { vtk::MakeRequestForPSE(c, In(dir), In(requestFile)); });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL CertificateAndPrivateKeyMatch(mpro::Context ctx, const char* certFile, const char* keyFile) {
-    return Match(ctx, [&](Context& c) { return vtk::CertificateAndPrivateKeyMatch(c, certFile, keyFile); });
+    return Match(ctx, [&](Context& c) { return vtk::CertificateAndPrivateKeyMatch(c, In(certFile), In(keyFile)); });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL CertificateAndPSePrivateKeyMatch(mpro::Context ctx, const char* certFile, const char* dir) {
-    return Match(ctx, [&](Context& c) { return vtk::CertificateAndPSePrivateKeyMatch(c, certFile, dir); });
+    return Match(ctx, [&](Context& c) { return vtk::CertificateAndPSePrivateKeyMatch(c, In(certFile), In(dir)); });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL CertificateAndPSePrivateKeysMatch(mpro::Context ctx, const char* certFile, const char* dir, char* output) {
-    return Match(ctx, [&](Context& c) { return vtk::CertificateAndPSePrivateKeysMatch(c, certFile, dir, output); });
+    return Match(ctx, [&](Context& c) { return vtk::CertificateAndPSePrivateKeysMatch(c, In(certFile), In(dir), output); });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL CertificateAndRequestMatch(mpro::Context ctx, const char* certFile, const char* requestFile) {
-    return Match(ctx, [&](Context& c) { return vtk::CertificateAndRequestMatch(c, certFile, requestFile); });
+    return Match(ctx, [&](Context& c) { return vtk::CertificateAndRequestMatch(c, In(certFile), In(requestFile)); });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL PSePrivateKeyBackup(mpro::Context ctx, const char* dir, char* output) {
-    return OnContext(ctx, [&](Context& c) { vtk::PSePrivateKeyBackup(c, dir, output); });
+    return OnContext(ctx, [&](Context& c) { vtk::PSePrivateKeyBackup(c, In(dir), output); });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL GetCRLIssuerName(mpro::Context ctx, const char* file, char* output) {
-    return OnContext(ctx, [&](Context& c) { vtk::GetCRLIssuerName(c, file, output); });
+    return OnContext(ctx, [&](Context& c) { vtk::GetCRLIssuerName(c, In(file), output); });
 }
 
 MPRO_EXPORT int32_t MPRO_CALL LoadCertificate(mpro::Context ctx, const unsigned char* certificate, int32_t length) {

@@ -2,14 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "file_system.h"
+#include "platform/text_chars.h"
 
 namespace fs = std::filesystem;
 
@@ -26,11 +24,7 @@ bool Exists(const std::string& p) { return os::Status(p).has_value(); }
 
 }  // namespace
 
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
+bool EqualNoCase(const std::string& a, const std::string& b) { return vorlan::chars::SameUtf8NoCase(a, b); }
 
 std::vector<std::string> InstalledFiles(const std::string& dir, const std::string& file) {
     std::vector<std::string> files;
@@ -114,17 +108,7 @@ bool IsDirectory(const std::string& path) {
     return st && st->isDirectory;
 }
 
-std::optional<std::string> ReadFile(const std::string& path, std::size_t limit) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    in.seekg(0, std::ios::end);
-    auto size = in.tellg();
-    if (size < 0 || static_cast<std::uint64_t>(size) > limit) return std::nullopt;
-    in.seekg(0);
-    std::string data(static_cast<std::size_t>(size), '\0');
-    if (size > 0 && !in.read(data.data(), size)) return std::nullopt;
-    return data;
-}
+std::optional<std::string> ReadFile(const std::string& path, std::size_t limit) { return os::ReadWholeFile(path, limit); }
 
 namespace {
 
@@ -156,10 +140,7 @@ bool CopyFileWhole(const std::string& from, const std::string& to) {
 
 bool RenameFile(const std::string& from, const std::string& to) { return os::RenameReplacing(from, to); }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return !b.empty() && fs::equivalent(a, b, ec);
-}
+bool SameFile(const std::string& a, const std::string& b) { return !b.empty() && os::SameFile(a, b); }
 
 std::vector<std::string> ListFiles(const std::string& dir) {
     std::vector<std::string> out;

@@ -69,7 +69,7 @@ std::vector<std::string> ListFiles(const std::string& dir);
 // file (when not empty).
 std::vector<std::string> InstalledFiles(const std::string& dir, const std::string& file);
 
-// EqualNoCase: equality without regard to ASCII letter case.
+// EqualNoCase: equality of UTF-8 texts without regard to case (the library's one rule).
 bool EqualNoCase(const std::string& a, const std::string& b);
 
 // IsStaged: a file staged beside a store change (name ending in ".new"), not yet in place.

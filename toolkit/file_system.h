@@ -1,6 +1,8 @@
-// The operating-system services behind the toolkit's file work, one implementation per
-// platform (file_system_posix.cpp, file_system_win32.cpp). Paths are the toolkit's own
-// (either separator); names are ANSI texts on Windows.
+// The operating-system services behind the toolkit's file work and its texts, one
+// implementation per platform (file_system_posix.cpp, file_system_win32.cpp). Inside the
+// toolkit every text is UTF-8, paths too (either separator; Windows: the wide API); the host's
+// 8-bit texts (Windows: the ANSI code page) are converted where they cross the toolkit's
+// functions (HostText, Utf8Text).
 #pragma once
 
 #include <cstdint>
@@ -27,6 +29,17 @@ struct FileStatus {
 };
 // Status: the status of a path, nullopt when it does not exist.
 std::optional<FileStatus> Status(const std::string& path);
+
+// HostText: a UTF-8 text as the host writes it (Windows: the ANSI code page, a character it
+// cannot write as "?" with *lossy set; elsewhere UTF-8 itself).
+std::string HostText(const std::string& utf8, bool* lossy = nullptr);
+// Utf8Text: a host's 8-bit text as UTF-8.
+std::string Utf8Text(const std::string& host);
+
+// ReadWholeFile: the whole content of a file, nullopt when it cannot be read or exceeds limit bytes.
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit);
+// SameFile: whether two paths name one existing file.
+bool SameFile(const std::string& a, const std::string& b);
 
 // WriteNewFile: creates a file that must not exist yet and writes all bytes, with exactly
 // the POSIX permission bits given whatever the umask. On Windows bits without group or

@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <system_error>
 
 namespace vtk::os {
 
@@ -20,6 +23,30 @@ std::optional<FileStatus> Status(const std::string& path) {
     s.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     s.identity = static_cast<std::uint64_t>(st.st_ino);
     return s;
+}
+
+std::string HostText(const std::string& utf8, bool* lossy) {
+    if (lossy != nullptr) *lossy = false;
+    return utf8;
+}
+
+std::string Utf8Text(const std::string& host) { return host; }
+
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    in.seekg(0, std::ios::end);
+    auto size = in.tellg();
+    if (size < 0 || static_cast<std::uint64_t>(size) > limit) return std::nullopt;
+    in.seekg(0);
+    std::string data(static_cast<std::size_t>(size), '\0');
+    if (size > 0 && !in.read(data.data(), size)) return std::nullopt;
+    return data;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec);
 }
 
 bool WriteNewFile(const std::string& path, const std::string& bytes, std::uint32_t bits) {

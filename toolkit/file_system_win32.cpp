@@ -1,10 +1,13 @@
-// Win32 side: ANSI file functions. Owner-only files carry a protected ACL with one entry
-// that lets the current user read, write and delete them (no inherited entries: nobody
-// else, administrators included, is granted access) and are kept out of content indexing.
+// Win32 side: the wide file functions for UTF-8 paths, and the host's texts in the ANSI code
+// page. Owner-only files carry a protected ACL with one entry that lets the current user
+// read, write and delete them (no inherited entries: nobody else, administrators included,
+// is granted access) and are kept out of content indexing.
 #include "file_system.h"
 
 #include <windows.h>
 #include <aclapi.h>
+
+#include "platform/wide_text.h"
 
 #include <algorithm>
 #include <memory>
@@ -32,6 +35,12 @@ struct LocalFreer {
 constexpr DWORD kOwnerAccess = FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+using vorlan::wide::Narrow;
+using vorlan::wide::Wide;
+
+// Path: a UTF-8 path for the wide API.
+std::wstring Path(const std::string& utf8) { return Wide(utf8, CP_UTF8); }
 
 std::int64_t UnixNanoseconds(FILETIME ft) {
     const std::int64_t ticks = (static_cast<std::int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
@@ -78,16 +87,21 @@ struct OwnerOnlyAttributes {
 
 }  // namespace
 
+std::string HostText(const std::string& utf8, bool* lossy) { return Narrow(Wide(utf8, CP_UTF8), CP_ACP, lossy); }
+
+std::string Utf8Text(const std::string& host) { return Narrow(Wide(host, CP_ACP), CP_UTF8, nullptr); }
+
 std::optional<FileStatus> Status(const std::string& path) {
+    const std::wstring name = Path(path);
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
     FileStatus s;
     s.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     s.isFile = !s.isDirectory && (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0;
     s.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     s.mtimeNs = UnixNanoseconds(data.ftLastWriteTime);
     if (s.isFile) {
-        Handle file(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        Handle file(CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         BY_HANDLE_FILE_INFORMATION info;
         if (file.get() != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file.get(), &info))
@@ -101,7 +115,8 @@ bool WriteNewFile(const std::string& path, const std::string& bytes, std::uint32
     const bool ownerOnly = (bits & 0077) == 0;
     std::optional<OwnerOnlyAttributes> secured;
     if (ownerOnly && !secured.emplace().ok) return false;
-    Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, ownerOnly ? &secured->attributes : nullptr, CREATE_NEW,
+    const std::wstring name = Path(path);
+    Handle file(CreateFileW(name.c_str(), GENERIC_WRITE, 0, ownerOnly ? &secured->attributes : nullptr, CREATE_NEW,
                             ownerOnly ? FILE_ATTRIBUTE_NOT_CONTENT_INDEXED : FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) return false;
     std::size_t done = 0;
@@ -113,8 +128,39 @@ bool WriteNewFile(const std::string& path, const std::string& bytes, std::uint32
         done += written;
     }
     if (!CloseHandle(file.release())) ok = false;
-    if (!ok) DeleteFileA(path.c_str());
+    if (!ok) DeleteFileW(name.c_str());
     return ok;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit) {
+    Handle file(CreateFileW(Path(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (file.get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+        static_cast<std::uint64_t>(size.QuadPart) > limit)
+        return std::nullopt;
+    std::string data(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t done = 0;
+    while (done < data.size()) {
+        DWORD read = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(data.size() - done, 1u << 30));
+        if (!ReadFile(file.get(), data.data() + done, chunk, &read, nullptr) || read == 0) return std::nullopt;
+        done += read;
+    }
+    return data;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION info[2];
+    const std::string* paths[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        Handle file(CreateFileW(Path(*paths[i]).c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (file.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.get(), &info[i])) return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
 namespace {
@@ -122,7 +168,7 @@ namespace {
 bool OwnerOnlyAcl(const std::string& path) {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR raw = nullptr;
-    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+    if (GetNamedSecurityInfoW(Path(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
                               &raw) != ERROR_SUCCESS)
         return false;
     std::unique_ptr<void, LocalFreer> descriptor(raw);
@@ -152,15 +198,16 @@ std::optional<std::uint32_t> PermissionBits(const std::string& path) {
 // A target that another thread or process is reading cannot be replaced until it is
 // closed: such a rename is tried again for up to half a second.
 bool RenameReplacing(const std::string& from, const std::string& to) {
+    const std::wstring source = Path(from), target = Path(to);
     for (int attempt = 0;; ++attempt) {
-        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
         const DWORD error = GetLastError();
         if (attempt == 50 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) return false;
         Sleep(10);
     }
 }
 
-bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool RemoveFile(const std::string& path) { return DeleteFileW(Path(path).c_str()) != 0; }
 
 bool CreateDirectories(const std::string& dir) {
     if (dir.empty()) return false;
@@ -171,7 +218,7 @@ bool CreateDirectories(const std::string& dir) {
     while (cut > 0 && !IsSeparator(dir[cut - 1])) --cut;
     // A parent that is a drive ("C:") or a share root needs no creating.
     if (cut > 1 && dir[cut - 2] != ':') CreateDirectories(dir.substr(0, cut - 1));
-    if (CreateDirectoryA(dir.substr(0, end).c_str(), nullptr)) return true;
+    if (CreateDirectoryW(Path(dir.substr(0, end)).c_str(), nullptr)) return true;
     auto s = Status(dir);  // made by someone else meanwhile
     return s && s->isDirectory;
 }
@@ -179,12 +226,13 @@ bool CreateDirectories(const std::string& dir) {
 std::vector<std::string> FileNames(const std::string& dir) {
     std::vector<std::string> names;
     std::string pattern = dir.empty() || IsSeparator(dir.back()) ? dir + "*" : dir + "\\*";
-    WIN32_FIND_DATAA entry;
-    std::unique_ptr<void, FindCloser> find(FindFirstFileA(pattern.c_str(), &entry));
+    WIN32_FIND_DATAW entry;
+    std::unique_ptr<void, FindCloser> find(FindFirstFileW(Path(pattern).c_str(), &entry));
     if (find.get() == INVALID_HANDLE_VALUE) return names;
     do {
-        if (!(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))) names.emplace_back(entry.cFileName);
-    } while (FindNextFileA(find.get(), &entry));
+        if (!(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
+            names.push_back(Narrow(entry.cFileName, CP_UTF8, nullptr));
+    } while (FindNextFileW(find.get(), &entry));
     return names;
 }
 

@@ -7,6 +7,7 @@
 #include "algorithms.h"
 #include "errors.h"
 #include "file_io.h"
+#include "file_system.h"
 #include "pse_container.h"
 
 int main(int argc, char** argv) {
@@ -21,14 +22,14 @@ int main(int argc, char** argv) {
     }
     try {
         vtk::EnsureCryptoReady();
-        std::string dir = vtk::ResolvePath(argv[1]);
+        std::string dir = vtk::ResolvePath(vtk::os::Utf8Text(argv[1]));  // the host's text, as the plug-in takes it
         std::string id = vtk::CreateContainer(dir, kind == "gost" ? vtk::KeyKind::Gost2012_256 : vtk::KeyKind::Rsa, vtk::kMinRsaBits);
         std::cout << id << "\n";
         return 0;
     } catch (const vtk::Failure& f) {
-        std::cerr << "vorlan-keygen: " << f.what() << " (code " << f.code() << ")\n";
+        std::cerr << "vorlan-keygen: " << vtk::os::HostText(f.what()) << " (code " << f.code() << ")\n";
     } catch (const std::exception& e) {
-        std::cerr << "vorlan-keygen: " << e.what() << "\n";
+        std::cerr << "vorlan-keygen: " << vtk::os::HostText(e.what()) << "\n";
     }
     return 1;
 }

@@ -123,7 +123,7 @@ void VerifyData(Context& ctx, const unsigned char* data, std::int32_t* length, c
     if (problem.error == X509_V_ERR_CERT_HAS_EXPIRED || problem.error == X509_V_ERR_CERT_NOT_YET_VALID)
         throw Failure(kErrValidity, problem.text);
     if (problem.error != X509_V_OK) throw Failure(kErrUntrusted, problem.text);
-    if (signer != nullptr) PutText(signer, kMaxUIDLength, CertUid(cert, ctx.UseSerial()));
+    if (signer != nullptr) PutName(signer, kMaxUIDLength, CertUid(cert, ctx.UseSerial()));
     if (signature == nullptr) *length = static_cast<std::int32_t>(dataLength);
 }
 

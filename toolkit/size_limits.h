@@ -20,8 +20,12 @@ constexpr std::int32_t kMaxFileNameLength = 1024;
 constexpr std::int32_t kMaxCertificateLength = 16384;
 constexpr std::int32_t kMaxCertInfoLength = 32768;
 
-// PutText: copies a text with its terminator into a buffer of cap bytes; throws
+// PutText: copies a UTF-8 text as the host writes it (os::HostText: a character the host's
+// code page cannot write as "?") with its terminator into a buffer of cap bytes; throws
 // kErrNoRoom when it does not fit, kErrArgument for a null buffer.
 void PutText(char* buffer, std::size_t cap, const std::string& text);
+// PutName: PutText for a name the host matches (a UID, a subject line): one the host's code
+// page cannot write is refused with kErrNameCodePage instead.
+void PutName(char* buffer, std::size_t cap, const std::string& name);
 
 }  // namespace vtk

@@ -6,6 +6,8 @@
 #include <openssl/err.h>
 #include <openssl/objects.h>
 
+#include <algorithm>
+
 #include "errors.h"
 #include "subject_line.h"
 
@@ -56,30 +58,17 @@ bool ValidUtf8(const std::string& s) {
     return true;
 }
 
-// AsUtf8: the text itself when it is UTF-8, else its bytes read as Latin-1.
-std::string AsUtf8(const std::string& s) {
-    if (ValidUtf8(s)) return s;
-    std::string out;
-    for (unsigned char c : s) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // Add: one name entry. The string type is given explicitly, so the fields may be as
 // long as the engine allows (255 characters) rather than the X.520 upper bounds.
 void Add(X509_NAME* name, int nid, const std::string& value) {
     if (value.empty()) return;
-    std::string v = AsUtf8(value);
+    // Texts inside the toolkit are UTF-8; bytes that are not (another code page) are no name.
+    if (!ValidUtf8(value)) Fail(kErrArgument, "Subject field " + TagOf(nid) + " is not UTF-8 text");
+    const bool ascii = std::all_of(value.begin(), value.end(), [](unsigned char c) { return c < 0x80; });
     int type = nid == NID_countryName ? V_ASN1_PRINTABLESTRING : nid == NID_pkcs9_emailAddress ? V_ASN1_IA5STRING : V_ASN1_UTF8STRING;
-    if (type != V_ASN1_UTF8STRING && v != value) type = V_ASN1_UTF8STRING;
-    if (X509_NAME_add_entry_by_NID(name, nid, type, reinterpret_cast<const unsigned char*>(v.data()),
-                                   static_cast<int>(v.size()), -1, 0) != 1)
+    if (!ascii) type = V_ASN1_UTF8STRING;
+    if (X509_NAME_add_entry_by_NID(name, nid, type, reinterpret_cast<const unsigned char*>(value.data()),
+                                   static_cast<int>(value.size()), -1, 0) != 1)
         Fail(kErrArgument, "Subject field " + TagOf(nid) + " refused");
 }
 

@@ -115,10 +115,11 @@ std::string TMPro1CryptoEngine::UIDFromSubject(const std::string& subject) const
     return field == "SN" ? subject : ExtractSubjectComponent(subject, "/" + field + "=");
 }
 
-bool TMPro1CryptoEngine::CopyUID(const std::string& uid, char* buffer) {
-    if (buffer == nullptr || !UIDFits(uid)) return false;
+std::int32_t TMPro1CryptoEngine::CopyUID(const std::string& uid, char* buffer) {
+    if (buffer == nullptr) return kBadArgument;
+    if (!UIDFits(uid)) return kUIDTooLong;
     std::memcpy(buffer, uid.c_str(), uid.size() + 1);
-    return true;
+    return kOk;
 }
 
 std::vector<char> TMPro1CryptoEngine::UIDWorkBuffer(TMProDLL& api) {

@@ -47,6 +47,7 @@ enum EngineCode : std::int32_t {
     kParamIndex = -126,
     kPluginNotLoaded = -127,
     kPluginIncomplete = -128,
+    kUIDTooLong = -140,
 };
 
 struct TransferBlock;
@@ -60,7 +61,7 @@ public:
     // ---- overridden operations of the table ----
     // GetEngineName: "Message-PRO 1.1" into a non-null buffer.
     void GetEngineName(char* buffer) override;
-    // Size limits: the toolkit's values (0 when the plug-in is unusable); GetMaxUIDLength is 40.
+    // Size limits: the toolkit's values (0 when the plug-in is unusable); GetMaxUIDLength is kMaxUIDBytes.
     // GetMaxCryptoParamValueLength gives the base's 1024 when the plug-in is unusable, the
     // limit GetCryptoParamValue then writes by.
     std::int32_t GetMaxEncodeAddition() override;
@@ -78,7 +79,7 @@ public:
     void GetCryptoParamName(std::int32_t index, char* buffer) override;
     // SetCryptoParamValue: stores a value (path parameters get the root macro replaced).
     std::int32_t SetCryptoParamValue(std::int32_t index, const char* value) override;
-    // GetEncodeUIDBySignUID: the encryption UID equals the signature UID; -101 when it does not fit 40 bytes.
+    // GetEncodeUIDBySignUID: the encryption UID equals the signature UID; -140 when it does not fit (UIDFits).
     std::int32_t GetEncodeUIDBySignUID(const char* signUid, char* encodeUid) override;
     // GetCurrentUserUID: the current user's UID from the toolkit; -101 when it does not fit 40 bytes.
     std::int32_t GetCurrentUserUID(char* uid) override;
@@ -202,9 +203,9 @@ public:
     std::string UIDField() const;
     // UIDFromSubject: the UID field's value of a subject line (the whole line for "SN").
     std::string UIDFromSubject(const std::string& subject) const;
-    // CopyUID: copies a UID with its terminator into a caller buffer of GetMaxUIDLength bytes;
-    // false (nothing written) when it does not fit.
-    bool CopyUID(const std::string& uid, char* buffer);
+    // CopyUID: copies a UID with its terminator into a caller buffer of GetMaxUIDLength bytes:
+    // 0; -101 for no buffer, -140 for a UID that does not fit (UIDFits), nothing written.
+    std::int32_t CopyUID(const std::string& uid, char* buffer);
     // UIDWorkBuffer: a zeroed buffer of the toolkit's GetMaxUIDLength bytes plus a terminator.
     static std::vector<char> UIDWorkBuffer(TMProDLL& api);
     // TextUpToZero: the text of a work buffer up to its first zero byte.

@@ -16,8 +16,8 @@ struct CodeText {
     std::string_view text;
 };
 
-// The engine's own texts; -105, -106 and codes outside -100..-128 get the binding's or toolkit's.
-constexpr std::array<CodeText, 27> kCodeTexts{{
+// The engine's own texts; -105, -106 and codes outside -100..-128 and -140 get the binding's or toolkit's.
+constexpr std::array<CodeText, 28> kCodeTexts{{
     {-100, "Library not initialized "},
     {-101, "Null pointer or incorrect data size (buffer) passed to the function!"},
     {-102, "An exception in the function - "},
@@ -46,6 +46,7 @@ constexpr std::array<CodeText, 27> kCodeTexts{{
     {-126, "Parameters index out of bounds!"},
     {-127, "Unable to load mplug*.dll"},
     {-128, "Unable to retrive all necessary functionns from mplug*.dll"},
+    {-140, "UID too long: a UID has at most 40 characters."},
 }};
 
 std::optional<std::string_view> EngineText(std::int32_t code) {

@@ -12,7 +12,7 @@ namespace vorlan {
 
 std::int32_t TMPro1CryptoEngine::GetEncodeUIDBySignUID(const char* signUid, char* encodeUid) {
     if (signUid == nullptr || encodeUid == nullptr) return kBadArgument;
-    return CopyUID(signUid, encodeUid) ? kOk : kBadArgument;
+    return CopyUID(signUid, encodeUid);
 }
 
 std::int32_t TMPro1CryptoEngine::GetCurrentUserUID(char* uid) {
@@ -24,7 +24,7 @@ std::int32_t TMPro1CryptoEngine::GetCurrentUserUID(char* uid) {
         std::vector<char> work = UIDWorkBuffer(*api);
         const std::int32_t result = api->GetCurrentUID(BuildParamVector(*api), work.data());
         if (result != kOk) return result;
-        return CopyUID(UIDFromSubject(TextUpToZero(work)), uid) ? kOk : kBadArgument;
+        return CopyUID(UIDFromSubject(TextUpToZero(work)), uid);
     });
 }
 

@@ -63,7 +63,7 @@ std::int32_t TMPro1CryptoEngine::VerifyData(const unsigned char* data, std::int3
         const std::int32_t result =
             toolkit.VerifyData(BuildParamVector(toolkit), data, &dataLength, signature, signatureLength, work.data());
         if (result != kOk) return result;
-        return CopyUID(UIDFromSubject(TextUpToZero(work)), signer) ? kOk : kBadArgument;
+        return CopyUID(UIDFromSubject(TextUpToZero(work)), signer);
     });
 }
 
@@ -79,9 +79,9 @@ std::int32_t TMPro1CryptoEngine::RemoveSign(unsigned char* buffer, std::int32_t*
         const std::int32_t whole = *size;
         const std::int32_t result = toolkit.VerifyData(BuildParamVector(toolkit), buffer, size, nullptr, whole, work.data());
         if (result != kOk) return result;
-        if (CopyUID(UIDFromSubject(TextUpToZero(work)), signer)) return kOk;
-        *size = whole;  // a signer that does not fit: leave the caller's data as it was
-        return kBadArgument;
+        const std::int32_t copied = CopyUID(UIDFromSubject(TextUpToZero(work)), signer);
+        if (copied != kOk) *size = whole;  // a signer that does not fit: leave the caller's data as it was
+        return copied;
     });
 }
 

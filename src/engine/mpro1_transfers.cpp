@@ -29,7 +29,7 @@ std::int32_t TMPro1CryptoEngine::GetMaxPublicKeyTransferSize() { return kMaxPubl
 std::int32_t TMPro1CryptoEngine::BuildPublicKeyTransfer(const std::string& owner, std::string_view block,
                                                         char* transfer) {
     if (transfer == nullptr) return kBadArgument;
-    if (owner.size() >= kTransferOwnerSize) return kUIDError;
+    if (!TransferOwnerFits(owner)) return kUIDError;
     if (block.size() > kTransferBlockCapacity) return kBadArgument;
     char uid[kMaxUIDBytes] = {};
     std::int32_t code = GetCurrentUserUID(uid);

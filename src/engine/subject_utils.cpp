@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "binding/subject_line.h"
+#include "platform/ansi_text.h"
 #include "support/text_utils.h"
 
 namespace vorlan {
@@ -69,6 +70,10 @@ bool IsSafeUID(const std::string& uid) {
         if (std::string_view("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos) return false;
     }
     return !IsReservedDeviceName(uid);
+}
+
+bool UIDFits(const std::string& uid) {
+    return uid.size() < static_cast<std::size_t>(kMaxUIDBytes) && platform::AnsiCharacters(uid) <= kMaxUIDCharacters;
 }
 
 }  // namespace vorlan

@@ -2,6 +2,7 @@
 // the parameter that holds a subject field, and the check that a UID is a safe file name.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -31,9 +32,13 @@ std::int32_t SubjectFieldParam(const std::string& field);
 // separator, drive colon, "..", wildcard or control character, not a name reserved by Windows.
 bool IsSafeUID(const std::string& uid);
 
+// kMaxUIDCharacters: a UID has at most 40 characters, in every encoding.
+inline constexpr std::size_t kMaxUIDCharacters = 40;
 // kMaxUIDBytes: the room a UID takes with its terminator (GetMaxUIDLength); every buffer
-// that holds a UID has this size. UIDFits: whether a UID fits that room.
-inline constexpr std::int32_t kMaxUIDBytes = 40;
-inline bool UIDFits(const std::string& uid) { return uid.size() < static_cast<std::size_t>(kMaxUIDBytes); }
+// that holds a UID has this size: 40 characters of up to 4 bytes each (UTF-8 on Linux; on
+// Windows the widest ANSI code page, UTF-8 in a process that runs in it) and the zero.
+inline constexpr std::int32_t kMaxUIDBytes = 161;
+// UIDFits: whether a UID has at most 40 characters and fits kMaxUIDBytes with its terminator.
+bool UIDFits(const std::string& uid);
 
 }  // namespace vorlan

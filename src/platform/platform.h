@@ -1,7 +1,8 @@
 // The platform layer: every operating-system service the library uses, behind one
 // narrow interface with a Win32 and a POSIX implementation. Paths above this layer
-// are ANSI texts with backslash separators; the POSIX side also accepts "/" and
-// matches names without regard to case when the exact spelling is missing.
+// are 8-bit texts (ansi_text.h: the ANSI code page on Windows, reaching the file system
+// through the wide API; UTF-8 on POSIX) with backslash separators; the POSIX side also
+// accepts "/" and matches names without regard to case when the exact spelling is missing.
 #pragma once
 
 #include <cstdint>

@@ -7,13 +7,13 @@
 #include <optional>
 #include <vector>
 
+#include "platform/ansi_text.h"
 #include "platform/platform.h"
+#include "platform/text_chars.h"
 
 namespace vorlan::platform::posix {
 
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
@@ -39,17 +39,27 @@ std::optional<std::string> FindNoCase(const std::string& dir, const std::string&
     return best;
 }
 
-// GlobMatch: "*" any run, "?" one character, others equal without regard to case.
-bool GlobMatch(const std::string& mask, const std::string& name) {
-    std::size_t m = 0, n = 0, starM = std::string::npos, starN = 0;
+// Folded: the characters of a name, each in upper case.
+std::u32string Folded(const std::string& text) {
+    std::u32string chars = AnsiToChars(text);
+    for (char32_t& c : chars) c = chars::UpperCase(c);
+    return chars;
+}
+
+// GlobMatch: "*" any run, "?" one character, others equal without regard to case; the
+// characters of mask and name are bytes of ASCII texts or the folded characters of others.
+template <typename Text>
+bool GlobMatch(const Text& mask, const Text& name) {
+    std::size_t m = 0, n = 0, starM = Text::npos, starN = 0;
+    auto same = [](auto x, auto y) { return x == y || chars::UpperCase(x) == chars::UpperCase(y); };
     while (n < name.size()) {
         if (m < mask.size() && mask[m] == '*') {
             starM = m++;
             starN = n;
-        } else if (m < mask.size() && (mask[m] == '?' || LowerAscii(mask[m]) == LowerAscii(name[n]))) {
+        } else if (m < mask.size() && (mask[m] == '?' || same(mask[m], name[n]))) {
             ++m;
             ++n;
-        } else if (starM != std::string::npos) {
+        } else if (starM != Text::npos) {
             m = starM + 1;
             n = ++starN;
         } else {
@@ -60,21 +70,22 @@ bool GlobMatch(const std::string& mask, const std::string& name) {
     return m == mask.size();
 }
 
+// MatchWhole: GlobMatch without decoding when both texts are ASCII.
+bool MatchWhole(const std::string& mask, const std::string& name) {
+    if (chars::IsAscii(mask) && chars::IsAscii(name)) return GlobMatch(mask, name);
+    return GlobMatch(Folded(mask), Folded(name));
+}
+
 }  // namespace
 
-bool SameTextNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
+bool SameTextNoCase(const std::string& a, const std::string& b) { return SameAnsiNoCase(a, b); }
 
 bool MatchMask(const std::string& mask, const std::string& name) {
     if (mask == "*" || mask == "*.*") return true;
-    if (GlobMatch(mask, name)) return true;
+    if (MatchWhole(mask, name)) return true;
     // As on Windows, "name.*" also matches a name without any extension.
     return mask.size() >= 2 && mask.compare(mask.size() - 2, 2, ".*") == 0 &&
-           GlobMatch(mask.substr(0, mask.size() - 2), name);
+           MatchWhole(mask.substr(0, mask.size() - 2), name);
 }
 
 std::uint32_t ToAttributes(const struct stat& info) {

@@ -21,7 +21,7 @@ struct ResolvedPath {
 // (exact spelling first, then the first match in name order).
 ResolvedPath Resolve(const std::string& path);
 
-// SameTextNoCase: ASCII comparison without regard to case.
+// SameTextNoCase: comparison of names without regard to case (SameAnsiNoCase).
 bool SameTextNoCase(const std::string& a, const std::string& b);
 
 // MatchMask: Windows-style mask match ("*", "?", "*.*" = every name, "x.*" also matches "x"),

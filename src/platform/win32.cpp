@@ -12,9 +12,11 @@ namespace vorlan::platform {
 
 using win32::FileHandle;
 using win32::FindHandle;
+using win32::Narrow;
+using win32::Wide;
 
 std::optional<std::uint32_t> GetAttributes(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
     return static_cast<std::uint32_t>(attributes);
 }
@@ -22,7 +24,7 @@ std::optional<std::uint32_t> GetAttributes(const std::string& path) {
 bool SetAttributes(const std::string& path, std::uint32_t attributes) {
     DWORD settable = attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive);
     if (settable == 0) settable = FILE_ATTRIBUTE_NORMAL;
-    return ::SetFileAttributesA(path.c_str(), settable) != 0;
+    return ::SetFileAttributesW(Wide(path).c_str(), settable) != 0;
 }
 
 bool FileExists(const std::string& path) {
@@ -37,32 +39,33 @@ bool DirectoryExists(const std::string& path) {
 
 bool CreateDir(const std::string& path) {
     if (FaultInjected(DiskChange::CreateDir, path)) return false;
-    return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+    return ::CreateDirectoryW(Wide(path).c_str(), nullptr) != 0;
 }
 
 bool RemoveDir(const std::string& path) {
     if (FaultInjected(DiskChange::Delete, path)) return false;
-    return ::RemoveDirectoryA(path.c_str()) != 0;
+    return ::RemoveDirectoryW(Wide(path).c_str()) != 0;
 }
 
 bool DeleteFile(const std::string& path) {
     if (FaultInjected(DiskChange::Delete, path)) return false;
-    return ::DeleteFileA(path.c_str()) != 0;
+    return ::DeleteFileW(Wide(path).c_str()) != 0;
 }
 
 bool MoveFile(const std::string& from, const std::string& to) {
     if (FaultInjected(DiskChange::Rename, from, to)) return false;
-    return ::MoveFileA(from.c_str(), to.c_str()) != 0;
+    return ::MoveFileW(Wide(from).c_str(), Wide(to).c_str()) != 0;
 }
 
 bool RenameReplacing(const std::string& from, const std::string& to) {
     if (FaultInjected(DiskChange::Rename, from, to)) return false;
-    const DWORD attributes = ::GetFileAttributesA(from.c_str());
+    const DWORD attributes = ::GetFileAttributesW(Wide(from).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     // A target that a reader holds open cannot be replaced until it is closed: such a
     // rename is tried again for up to half a second.
+    const std::wstring source = Wide(from), target = Wide(to);
     for (int attempt = 0;; ++attempt) {
-        if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
         const DWORD error = ::GetLastError();
         if (attempt == 50 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) return false;
         ::Sleep(10);
@@ -71,7 +74,7 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
 
 std::optional<std::int64_t> FileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data {};
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
     return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
@@ -86,7 +89,7 @@ std::int64_t UnixNs(const FILETIME& t) {
 
 std::optional<FileStamp> StampOfFile(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data {};
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
     return FileStamp{(static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
                      UnixNs(data.ftLastWriteTime), static_cast<std::uint64_t>(UnixNs(data.ftCreationTime))};
@@ -100,17 +103,18 @@ std::int64_t NowNs() {
 
 std::vector<DirEntry> Enumerate(const std::string& pattern) {
     std::vector<DirEntry> entries;
-    WIN32_FIND_DATAA data {};
-    FindHandle find(::FindFirstFileA(pattern.c_str(), &data));
+    WIN32_FIND_DATAW data {};
+    FindHandle find(::FindFirstFileW(Wide(pattern).c_str(), &data));
     if (!find.valid()) return entries;
     do {
-        entries.push_back({data.cFileName, static_cast<std::uint32_t>(data.dwFileAttributes)});
-    } while (::FindNextFileA(find.get(), &data));
+        // A name the code page cannot write cannot be named by the callers either: left out.
+        if (auto name = Narrow(data.cFileName)) entries.push_back({std::move(*name), static_cast<std::uint32_t>(data.dwFileAttributes)});
+    } while (::FindNextFileW(find.get(), &data));
     return entries;
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return std::nullopt;
     LARGE_INTEGER size {};
@@ -134,10 +138,11 @@ namespace {
 bool WriteBytes(const std::string& path, const void* data, std::size_t size) {
     if (data == nullptr && size > 0) return false;
     // A read-only file is never replaced (checked here too, since not every system refuses).
-    const DWORD existing = ::GetFileAttributesA(path.c_str());
+    const std::wstring name = Wide(path);
+    const DWORD existing = ::GetFileAttributesW(name.c_str());
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) return false;
     FileHandle file(
-        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return false;
     const char* p = static_cast<const char*>(data);
     bool ok = true;
@@ -149,7 +154,7 @@ bool WriteBytes(const std::string& path, const void* data, std::size_t size) {
         size -= written;
     }
     ok = file.Close() && ok;
-    if (!ok) ::DeleteFileA(path.c_str());  // no half-written file stays behind
+    if (!ok) ::DeleteFileW(name.c_str());  // no half-written file stays behind
     return ok;
 }
 
@@ -168,14 +173,10 @@ bool CopyWholeFile(const std::string& from, const std::string& to, std::optional
 }
 
 std::string TempDirectory() {
-    std::string buffer(1024, '\0');
-    DWORD n = ::GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
-    if (n > buffer.size()) {
-        buffer.resize(n);
-        n = ::GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
-    }
+    std::wstring buffer(MAX_PATH + 1, L'\0');
+    const DWORD n = ::GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
     buffer.resize(n <= buffer.size() ? n : 0);
-    return buffer;
+    return Narrow(buffer).value_or(std::string());
 }
 
 std::optional<std::string> GetEnv(const std::string& name) {

@@ -105,7 +105,7 @@ std::int32_t TMProWinCryptoEngine::VerifySignWOCheckValidity(const unsigned char
         const std::int32_t result = toolkit.VerifyDataIgnoreTime(BuildParamVector(toolkit), data, &dataLength, signature,
                                                                  signatureLength, work.data());
         if (result != kOk) return result;
-        return CopyUID(UIDFromSubject(TextUpToZero(work)), signer) ? kOk : kBadArgument;
+        return CopyUID(UIDFromSubject(TextUpToZero(work)), signer);
     });
 }
 

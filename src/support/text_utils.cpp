@@ -3,10 +3,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 
-#include "platform/ansi_case.h"
+#include "platform/ansi_text.h"
 #include "support/errors.h"
 
 namespace vorlan {
@@ -120,15 +119,7 @@ std::string UpperCaseAscii(std::string text) {
     return text;
 }
 
-bool SameTextAnsi(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    if (std::memcmp(a.data(), b.data(), a.size()) == 0) return true;  // the usual case: spelled alike
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x != y && platform::AnsiUpperCase(x) != platform::AnsiUpperCase(y)) return false;
-    }
-    return true;
-}
+bool SameTextAnsi(const std::string& a, const std::string& b) { return platform::SameAnsiNoCase(a, b); }
 
 std::string TrimSpaces(const std::string& text) {
     std::size_t begin = 0, end = text.size();

@@ -25,8 +25,8 @@ std::string FormatDateStamp(double days);
 std::string ConvertCertDate(const std::string& text);
 // UpperCaseAscii: ASCII letters in upper case (for names and tags that are ASCII by nature).
 std::string UpperCaseAscii(std::string text);
-// SameTextAnsi: equality without regard to case, the letters of the ANSI code page folded
-// (platform::AnsiUpperCase): the one rule for UIDs, file names and context keys.
+// SameTextAnsi: equality without regard to case of the characters of 8-bit texts
+// (platform::SameAnsiNoCase): the one rule for UIDs, file names and context keys.
 bool SameTextAnsi(const std::string& a, const std::string& b);
 // TrimSpaces: removes characters up to and including space from both ends.
 std::string TrimSpaces(const std::string& text);

@@ -81,7 +81,7 @@ bool OpensslCA::NewKey(const std::string& keyFile) const {
 }
 
 bool OpensslCA::Request(const std::string& keyFile, const std::string& subject, const std::string& requestFile) const {
-    return Run("req", "-new -" + Digest() + " -key " + Quote(keyFile) + " -subj " + Quote(subject) + " -out " +
+    return Run("req", "-new -utf8 -" + Digest() + " -key " + Quote(keyFile) + " -subj " + Quote(subject) + " -out " +
                           Quote(requestFile));
 }
 
@@ -90,8 +90,8 @@ bool OpensslCA::Issue(const std::string& subject, const std::string& certFile, c
     const std::string request = dir_ + "/request.pem";
     const std::string dates = start.empty() ? " -days 365" : " -startdate " + start + " -enddate " + end;
     return NewKey(keyFile) && Request(keyFile, subject, request) &&
-           Run("ca", "-batch -notext -preserveDN -config " + Quote(dir_ + "/ca.cnf") + " -md " + Digest() + " -cert " +
-                         Quote(caCert_) + " -keyfile " + Quote(caKey_) + " -in " + Quote(request) + " -out " +
+           Run("ca", "-batch -utf8 -notext -preserveDN -config " + Quote(dir_ + "/ca.cnf") + " -md " + Digest() +
+                         " -cert " + Quote(caCert_) + " -keyfile " + Quote(caKey_) + " -in " + Quote(request) + " -out " +
                          Quote(certFile) + dates);
 }
 

@@ -1,7 +1,7 @@
 // OpensslCA: the `openssl` command line acting as an outside certification authority, in a
 // working directory of its own (database, serial file, configuration, command log). GOST
-// keys and digests through the GOST engine. Subjects are "/K=V/...", "\/" for a slash
-// inside a value.
+// keys and digests through the GOST engine. Subjects are "/K=V/..." in UTF-8, "\/" for a
+// slash inside a value.
 #pragma once
 
 #include <string>

@@ -3,6 +3,7 @@
 #include "binding/binding_state.h"
 #include "binding/context_cache.h"
 #include "fake_fixture.h"
+#include "platform/ansi_text.h"
 
 namespace vorlan::test {
 namespace {
@@ -100,13 +101,18 @@ TEST_F(ContextCache, KeysIgnoreCaseAndSeparatorsAndLastEntry) {
     EXPECT_NE(Encode(Vector({{3, "A"}, {4, "BD"}, {21, "60"}})), joined);
 }
 
-// Keys are ANSI texts: their letters beyond a-z fold too ("ПРИВЕТ" and "привет" in Windows-1251,
-// bytes whose pairs are letters of the same case pair in Windows-1252 too), other bytes do not.
+// Keys are 8-bit texts: their letters beyond a-z fold too ("ПРИВЕТ" and "привет", or "ÉTÉ" and
+// "été" where the code page has no Cyrillic), other bytes do not.
 TEST_F(ContextCache, KeysFoldTheLettersOfTheAnsiCodePage) {
-    const std::string upper = Encode(Vector({{0, "C:\\\xCF\xD0\xC8\xC2\xC5\xD2\\"}, {21, "60"}}));
-    EXPECT_EQ(Encode(Vector({{0, "c:\\\xEF\xF0\xE8\xE2\xE5\xF2\\"}, {21, "60"}})), upper);
-    EXPECT_EQ(Encode(Vector({{0, "c:\\\xEF\xD0\xE8\xC2\xE5\xD2\\"}, {21, "60"}})), upper);
-    EXPECT_NE(Encode(Vector({{0, "C:\\\xCF\xD0\xC8\xC2\xC5\xD3\\"}, {21, "60"}})), upper) << "another letter";
+    bool lossy = false;
+    platform::CharsToAnsi(U"Ж", &lossy);
+    const std::u32string words[][4] = {{U"ПРИВЕТ", U"привет", U"пРиВеТ", U"ПРИВЕУ"}, {U"ÉTÉ", U"été", U"éTé", U"ÉTÈ"}};
+    const auto& word = words[lossy ? 1 : 0];
+    auto key = [](const std::u32string& dir) { return platform::CharsToAnsi(U"C:\\" + dir + U"\\"); };
+    const std::string upper = Encode(Vector({{0, key(word[0])}, {21, "60"}}));
+    EXPECT_EQ(Encode(Vector({{0, key(word[1])}, {21, "60"}})), upper);
+    EXPECT_EQ(Encode(Vector({{0, key(word[2])}, {21, "60"}})), upper);
+    EXPECT_NE(Encode(Vector({{0, key(word[3])}, {21, "60"}})), upper) << "another letter";
     const std::string digits = Encode(Vector({{0, "K1"}, {21, "60"}}));
     EXPECT_NE(Encode(Vector({{0, "K\x11"}, {21, "60"}})), digits) << "0x31 and 0x11 are not a case pair";
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "engine_fixture.h"
+#include "platform/ansi_text.h"
 #include "support/file_utils.h"
 
 namespace vorlan::test {
@@ -91,9 +92,9 @@ TEST_F(CertStoreTest, RemoveCertificateKeepsTheOwnOneAndTheBackups) {
     EXPECT_EQ(engine_->RemoveCertificate("USER03"), 0);
     EXPECT_EQ(engine_->RemoveCertificate("..\\certs\\USER01"), -110);
     EXPECT_EQ(engine_->RemoveCertificate(nullptr), -101);
-    // The own UID with its letters of the ANSI code page (here Cyrillic) in another case too.
-    Fake().SetText("GetCurrentUID", "/CN=\xc8\xc2\xc0\xcd");
-    EXPECT_EQ(engine_->RemoveCertificate("\xe8\xe2\xe0\xed"), -120);
+    // The own UID with its letters beyond a-z (here Cyrillic) in another case too.
+    Fake().SetText("GetCurrentUID", ("/CN=" + platform::CharsToAnsi(U"ИВАН")).c_str());
+    EXPECT_EQ(engine_->RemoveCertificate(platform::CharsToAnsi(U"иван").c_str()), -120);
     Fake().SetResult("GetCurrentUID", -1040);
     EXPECT_EQ(engine_->RemoveCertificate("USER02"), -1040);
 }

@@ -158,7 +158,7 @@ TEST_F(EngineCryptoTest, VerificationNamesTheSignerByItsUIDField) {
 
 TEST_F(EngineCryptoTest, VerificationChecksArgumentsAndBoundsTheSigner) {
     unsigned char signature[8] = "sig";
-    char signer[40];
+    char signer[161];
     EXPECT_EQ(engine_->VerifyData(buffer_, 5, signature, 0, signer), -101);
     EXPECT_EQ(engine_->VerifyData(buffer_, 5, signature, 3, nullptr), -101);
     EXPECT_EQ(engine_->VerifySignWOCheckValidity(buffer_, 5, signature, 0, signer), -101);
@@ -166,11 +166,11 @@ TEST_F(EngineCryptoTest, VerificationChecksArgumentsAndBoundsTheSigner) {
 
     UseUIDField("SN");
     Fake().SetResult("GetMaxUIDLength", 64);  // the toolkit's answer fits its own limit, not the caller's
-    Fake().SetText("VerifyData", std::string(50, 'S').c_str());
+    Fake().SetText("VerifyData", std::string(41, 'S').c_str());
     std::memset(signer, 'x', sizeof signer);
-    EXPECT_EQ(engine_->VerifyData(buffer_, 5, signature, 3, signer), -101);
+    EXPECT_EQ(engine_->VerifyData(buffer_, 5, signature, 3, signer), -140);
     std::int32_t size = 5;
-    EXPECT_EQ(engine_->RemoveSign(buffer_, &size, signer), -101);
+    EXPECT_EQ(engine_->RemoveSign(buffer_, &size, signer), -140);
     EXPECT_EQ(size, 5);
     EXPECT_EQ(signer[0], 'x') << "a signer that does not fit is not written";
     Fake().SetResult("VerifyData", -1020);

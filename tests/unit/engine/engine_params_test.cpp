@@ -129,7 +129,7 @@ TEST_F(EngineTest, SizeLimitsComeFromTheToolkitExceptTheUIDLength) {
     Fake().SetResult("GetMaxUIDLength", 64);
     Fake().SetResult("GetMaxSignatureLength", 200);
     Fake().SetResult("GetMaxEncodeAddition", 77);
-    EXPECT_EQ(engine_->GetMaxUIDLength(), 40);
+    EXPECT_EQ(engine_->GetMaxUIDLength(), 161);
     EXPECT_EQ(engine_->GetMaxSignatureLength(), 200);
     EXPECT_EQ(engine_->GetMaxSignAddition(), 532);
     EXPECT_EQ(engine_->GetMaxEncodeAddition(), 77);
@@ -162,11 +162,11 @@ TEST_F(EngineTest, ExceptionsBecomeMinus102WithTheOperationsPrefix) {
 }
 
 TEST_F(EngineTest, EncodeUIDIsTheSignUIDWhenItFits) {
-    char buffer[40];
+    char buffer[161];
     EXPECT_EQ(engine_->GetEncodeUIDBySignUID("USER01", buffer), 0);
     EXPECT_STREQ(buffer, "USER01");
     std::memset(buffer, 'x', sizeof buffer);
-    EXPECT_EQ(engine_->GetEncodeUIDBySignUID(std::string(40, 'A').c_str(), buffer), -101);
+    EXPECT_EQ(engine_->GetEncodeUIDBySignUID(std::string(41, 'A').c_str(), buffer), -140) << "40 characters at most";
     EXPECT_EQ(buffer[0], 'x') << "nothing written";
     EXPECT_EQ(engine_->GetEncodeUIDBySignUID(nullptr, buffer), -101);
     EXPECT_EQ(engine_->GetEncodeUIDBySignUID("A", nullptr), -101);
@@ -174,16 +174,16 @@ TEST_F(EngineTest, EncodeUIDIsTheSignUIDWhenItFits) {
 
 TEST_F(EngineTest, CurrentUserUIDIsTheUIDFieldOfTheToolkitsAnswer) {
     Fake().SetText("GetCurrentUID", "/C=RU/CN=USER01/O=BANK");
-    char uid[40];
+    char uid[161];
     EXPECT_EQ(engine_->GetCurrentUserUID(uid), 0);
     EXPECT_STREQ(uid, "USER01");
     UseUIDField(" SN ");
     EXPECT_EQ(engine_->GetCurrentUserUID(uid), 0);
     EXPECT_STREQ(uid, "/C=RU/CN=USER01/O=BANK");
     Fake().SetResult("GetMaxUIDLength", 64);  // the toolkit's answer fits its own limit, not the caller's
-    Fake().SetText("GetCurrentUID", std::string(45, '7').c_str());
+    Fake().SetText("GetCurrentUID", std::string(41, '7').c_str());
     std::memset(uid, 'x', sizeof uid);
-    EXPECT_EQ(engine_->GetCurrentUserUID(uid), -101);
+    EXPECT_EQ(engine_->GetCurrentUserUID(uid), -140);
     EXPECT_EQ(uid[0], 'x');
     Fake().SetResult("GetCurrentUID", -1003);
     EXPECT_EQ(engine_->GetCurrentUserUID(uid), -1003);

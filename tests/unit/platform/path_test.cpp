@@ -58,6 +58,9 @@ TEST(PlatformPaths, ExactSpellingWinsOverCaseVariant) {
     EXPECT_EQ(ReadWholeFile(dir / "Sub\\x"), "mixed");
     EXPECT_EQ(ReadWholeFile(dir / "sub\\X"), "upper-dir");
     EXPECT_EQ(NativePath(dir / "sUb\\X"), dir.path() + "/SUB/x");
+    NativeFile(dir.path(), "ЁЛКИН/Семён.pem", "cyrillic");  // UTF-8 names fold as letters
+    EXPECT_EQ(ReadWholeFile(dir / "ёлкин\\СЕМЁН.PEM"), "cyrillic");
+    EXPECT_EQ(EnumeratedNames(dir / "ЁЛКИН\\семён.*"), (std::set<std::string>{"Семён.pem"}));
 }
 #endif
 
