@@ -55,11 +55,8 @@ std::int32_t TMPro1CryptoEngine::GetPublicKeyBlockByTransfer(const char* transfe
     return Guarded("TMProCryptoEngine.GetPublicKeyBlockByTransfer: ", [&]() -> std::int32_t {
         // The longest transfer anyone sends: a long-layout body with the largest signature.
         const std::size_t signedMax = kLongTransferBodySize + static_cast<std::size_t>(std::max(GetMaxSignAddition(), 0));
-        const std::size_t textMax = 4 * ((signedMax + 2) / 3);
-        std::size_t length = 0;
-        while (length <= textMax && transfer[length] != '\0') ++length;
-        if (length > textMax) return kBadArgument;
-        std::string decoded = Base64Decode(transfer, static_cast<std::int32_t>(length));
+        // Line breaks and blanks that a mail client put in do not count.
+        std::string decoded = Base64DecodeLines(transfer, 4 * ((signedMax + 2) / 3));
         if (decoded.empty()) return kBadArgument;
         char signer[kMaxUIDBytes] = {};
         auto size = static_cast<std::int32_t>(decoded.size());

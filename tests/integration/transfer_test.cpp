@@ -28,15 +28,31 @@ protected:
     std::string ByFile(VORLAN_HANDLE h, const std::string& file) {
         return Made(h, [&](char* out) { return GetPublicKeyTransferByFile(h, out, file.c_str()); });
     }
+    // Owner: the owner of a transfer, in a buffer of the size the library gives for a UID.
     static std::string Owner(VORLAN_HANDLE h, const std::string& transfer) {
-        char uid[257] = {};
-        const std::int32_t code = GetUIDByPublicKeyTransfer(h, transfer.c_str(), uid);
-        return code == 0 ? uid : "code " + std::to_string(code);
+        std::string uid(static_cast<std::size_t>(GetMaxUIDLength(h)), '\0');
+        const std::int32_t code = GetUIDByPublicKeyTransfer(h, transfer.c_str(), uid.data());
+        return code == 0 ? uid.c_str() : "code " + std::to_string(code);
     }
-    static std::string Report(VORLAN_HANDLE h, const std::string& transfer) {
+    // Report: the report of a transfer (or, byFile, of a file).
+    static std::string Report(VORLAN_HANDLE h, const std::string& transfer, bool byFile = false) {
         std::string report(static_cast<std::size_t>(GetMaxReportSize(h)), '\0');
-        const std::int32_t code = GetPublicKeyPropertiesByTransfer(h, transfer.c_str(), report.data());
+        const std::int32_t code = byFile ? GetPublicKeyPropertiesByFile(h, transfer.c_str(), report.data())
+                                         : GetPublicKeyPropertiesByTransfer(h, transfer.c_str(), report.data());
         return code == 0 ? report.c_str() : "code " + std::to_string(code);
+    }
+    // Signed: a transfer that h signs, of the owner and block given, in the short or long layout.
+    static std::string Signed(VORLAN_HANDLE h, const std::string& owner, const std::string& block, bool longLayout = false) {
+        const std::size_t size = longLayout ? 13828 : 8452, at = longLayout ? 512 : 256;
+        std::string record(size + static_cast<std::size_t>(GetMaxSignAddition(h)), '\0');
+        std::memcpy(record.data(), owner.data(), std::min<std::size_t>(owner.size(), 255));
+        for (std::size_t i = 0; i < 4; ++i) record[at + i] = static_cast<char>(block.size() >> (8 * i));
+        std::memcpy(record.data() + at + 4, block.data(), block.size());
+        auto length = static_cast<std::int32_t>(size);
+        EXPECT_EQ(AddSign(h, Bytes(record), &length, nullptr), 0);
+        std::string text(4 * ((static_cast<std::size_t>(length) + 2) / 3) + 1, '\0');
+        EVP_EncodeBlock(Bytes(text), Bytes(record), length);
+        return text.c_str();
     }
     static std::string Read(const std::string& path) {
         std::ifstream in(platform::NativePath(path), std::ios::binary);
@@ -72,21 +88,16 @@ TEST_P(TransferTest, CertificateTravelsInBothLayoutsAndMailFollows) {
     const std::string report = Report(bob.get(), transfer);
     for (const char* line : {"CN=USER01\r\n", "SN=65\r\n", "PKey=\r\n"}) EXPECT_NE(report.find(line), std::string::npos) << report;
 
-    // The long layout of older senders (block length at 512, block at 516) reads the same.
-    const std::string certificate = Read(install_->Path("USER01\\own.pem"));
-    std::string signed_(13828 + static_cast<std::size_t>(GetMaxSignAddition(alice.get())), '\0');
-    std::memcpy(signed_.data(), "USER01", 6);
-    for (int i = 0; i < 4; ++i) signed_[512 + i] = static_cast<char>(certificate.size() >> (8 * i));
-    std::memcpy(signed_.data() + 516, certificate.data(), certificate.size());
-    std::int32_t size = 13828;
-    ASSERT_EQ(AddSign(alice.get(), Bytes(signed_), &size, "USER01"), 0);
-    std::string longTransfer(4 * ((static_cast<std::size_t>(size) + 2) / 3) + 1, '\0');
-    EVP_EncodeBlock(Bytes(longTransfer), Bytes(signed_), size);
-    EXPECT_EQ(Owner(bob.get(), longTransfer.c_str()), "USER01");
-    EXPECT_EQ(Report(bob.get(), longTransfer.c_str()), report);
+    // The long layout of older senders (block length at 512, block at 516) reads the same, and
+    // so does a text that a mail client wrapped at 76 columns.
+    const std::string longTransfer = Signed(alice.get(), "USER01", Read(install_->Path("USER01\\own.pem")), true);
+    std::string wrapped;
+    for (std::size_t i = 0; i < longTransfer.size(); i += 76) wrapped += longTransfer.substr(i, 76) + "\r\n";
+    EXPECT_EQ(Owner(bob.get(), wrapped), "USER01");
+    EXPECT_EQ(Report(bob.get(), wrapped), report);
 
     const std::string before = Read(install_->Path("certs\\USER01.pem"));
-    ASSERT_EQ(IncludePublicKeyTransfer(bob.get(), longTransfer.c_str()), 0);
+    ASSERT_EQ(IncludePublicKeyTransfer(bob.get(), wrapped.c_str()), 0);
     EXPECT_EQ(Read(install_->Path("certs\\USER01.pem")), before) << "the same certificate came back";
     for (const auto& name : Names(install_->Path("certs"))) EXPECT_NE(name.rfind("crt", 0), 0u) << name;
     EXPECT_EQ(Mail(bob.get(), alice.get(), "USER01"), message_ + " from USER01");
