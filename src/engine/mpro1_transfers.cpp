@@ -138,8 +138,10 @@ std::int32_t TMPro1CryptoEngine::IncludePublicKeyTransfer(const char* transfer) 
         TransferBlock content;
         std::int32_t code = GetPublicKeyBlockByTransfer(transfer, content);
         if (code != kOk) return code;
-        OwnCertificate own;
-        code = ReadOwnCertificate(own);
+        // The owner must be the certificate's UID, so it must be one at all.
+        if (!UIDFits(content.owner) || !IsSafeUID(content.owner)) return kUIDError;
+        Correspondent correspondent{{}, &content.owner};
+        code = ReadOwnCertificate(correspondent.own);
         if (code != kOk) return code;
         {
             // The file takes the next "crt" number and is filed under its UID as IncludePublicKey
@@ -152,7 +154,7 @@ std::int32_t TMPro1CryptoEngine::IncludePublicKeyTransfer(const char* transfer) 
             if (!WriteFileBuffer(temporary.Path(), content.block.data(), static_cast<std::int32_t>(content.block.size())))
                 return kIOError;
             std::string uid;
-            code = FileCertificateByUID(dir, temporary.Path(), false, uid, &own);
+            code = FileCertificateByUID(dir, temporary.Path(), false, uid, &correspondent);
             if (code != kOk) return code;
         }
         // Contexts that read the directory before would still answer with the replaced certificate.

@@ -9,8 +9,14 @@
 #include <fstream>
 #include <iterator>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "installation.h"
 #include "platform/platform.h"
+#include "support/file_utils.h"
 
 namespace vorlan::test {
 namespace {
@@ -113,10 +119,27 @@ TEST_P(TransferTest, RequestsMatchTheirCertificateAndCACertificatesAreNumbered) 
     const std::string report = Report(engine.get(), request);
     EXPECT_NE(report.find("CN=REQ01\r\n"), std::string::npos) << report;
     EXPECT_EQ(report.find("SN="), std::string::npos) << "a request has no serial: " << report;
+    // A text between request markers that the toolkit cannot read is nobody's request.
+    const std::string text = "-----BEGIN CERTIFICATE REQUEST-----\nSerial Number:\n 01\nSubject: CN=OFFICE\n"
+                             "        Subject Public Key Info:\n-----END CERTIFICATE REQUEST-----\n";
+    const std::string posing = install_->Path("staging\\posing.req");
+    ASSERT_TRUE(platform::WriteWholeFile(posing, text.data(), text.size()));
+    EXPECT_EQ(Report(engine.get(), posing, true) + Report(engine.get(), ByFile(engine.get(), posing)), "code -1018code -1018");
+#if !defined(_WIN32)
+    // A link planted where a predictable temporary name would be is neither followed nor in the way.
+    const std::string tmp = install_->Native("staging/tmp");
+    ASSERT_TRUE(CreateDirectoryPath(tmp) && symlink((tmp + "/elsewhere").c_str(), (tmp + "/0").c_str()) == 0);
+    const auto savedTmp = platform::GetEnv("TMPDIR");
+    platform::SetEnv("TMPDIR", tmp);
+#endif
     std::int32_t match[2] = {7, 7};
     EXPECT_EQ(CertAndRequestTransferMatch(engine.get(), certificate.c_str(), request.c_str(), &match[0]), 0);
     EXPECT_EQ(CertAndRequestTransferMatch(engine.get(), other.c_str(), request.c_str(), &match[1]), 0);
     EXPECT_EQ(match[0] * 10 + match[1], -10) << "the request's certificate only";
+#if !defined(_WIN32)
+    platform::SetEnv("TMPDIR", savedTmp.value_or(""));
+    EXPECT_EQ(Names(tmp), std::vector<std::string>{"0"});
+#endif
 
     // A CA directory that trusts the CA under another name receives it as ca.pem, then ca00001.pem.
     const std::string dir = install_->Path("USER03\\CAin");
@@ -162,24 +185,59 @@ TEST_P(TransferTest, HostileTransfersChangeNothing) {
     EXPECT_EQ(Names(install_->Path("CA")), std::vector<std::string>{"ca.pem"});
 }
 
+// A transfer's owner is the UID of the certificate it carries, and a UID at all: any other is
+// refused where a transfer is read for its owner or filed, and nothing is written.
+TEST_P(TransferTest, OwnersOtherThanTheCertificatesUIDAreRefused) {
+    EnginePtr office = install_->Open("USER02"), user = install_->Open("USER01");
+    const std::string certificate = Read(install_->Path("USER02\\own.pem"));
+    const std::pair<std::string, std::int32_t> cases[] = {{"USER02", 0},       {"OFFICE", -137},   {"..\\x", -110},
+                                                          {"C:\\x", -110},    {"USER02\r\n", -110}, {std::string(200, 'U'), -110}};
+    for (const auto& [owner, code] : cases) {
+        const std::string transfer = Signed(office.get(), owner, certificate);
+        EXPECT_EQ(Owner(user.get(), transfer), code == 0 ? owner : "code " + std::to_string(code));
+        const auto before = Names(install_->Path("certs"));
+        EXPECT_EQ(IncludePublicKeyTransfer(user.get(), transfer.c_str()), code);
+        EXPECT_TRUE(code == 0 || Names(install_->Path("certs")) == before) << owner;
+    }
+}
+
 TEST_P(TransferTest, TwoInstallationsExchangeKeysByTransfersAlone) {
     struct Side {
         const char* name;
         long serial;
+        const char* caDir;  // parameter 25, where the toolkit looks for CA certificates
         EnginePtr engine;
-        std::string transfer;
-    } sides[] = {{"ALICE", 701, nullptr, ""}, {"BOB", 702, nullptr, ""}};
+        std::string certificate, transfer;
+    } sides[] = {{"ALICE", 701, "trust", nullptr, "", ""}, {"BOB", 702, "keys\\CA", nullptr, "", ""}};
     for (auto& side : sides) {
-        const std::string certificate = install_->StageCertificate(side.name, side.serial);
+        side.certificate = install_->StageCertificate(side.name, side.serial);
         const std::string dir = install_->Path(std::string("two\\") + side.name + "\\");
         side.engine = install_->OpenWith({{1, dir + "own.pem"}, {2, dir + "certs"}, {3, dir + "keys"},
-                                          {7, install_->StageKey(side.name, side.serial)}});
-        const std::int32_t code = CreateDirStructure(side.engine.get(), certificate.c_str(), install_->Path("CA\\ca.pem").c_str());
+                                          {7, install_->StageKey(side.name, side.serial)},
+                                          {25, dir + side.caDir}});
+        const std::int32_t code = CreateDirStructure(side.engine.get(), side.certificate.c_str(), install_->Path("CA\\ca.pem").c_str());
         ASSERT_EQ(code, 0) << ErrorText(side.engine.get(), code);
-        EXPECT_EQ(Names(dir + "keys\\CA"), std::vector<std::string>{"ca1.pem"});
+        EXPECT_EQ(Names(dir + side.caDir), std::vector<std::string>{"ca1.pem"});
         side.transfer = Made(side.engine.get(), [&](char* out) { return ExcludeSelfPublicKeyTransfer(side.engine.get(), out); });
     }
     VORLAN_HANDLE alice = sides[0].engine.get(), bob = sides[1].engine.get();
+    // BOB's certificate is not of ALICE's key: it is refused before anything changes.
+    const auto before = Names(install_->Path("two\\ALICE"));
+    EXPECT_EQ(CreateDirStructure(alice, sides[1].certificate.c_str(), ""), -138);
+    EXPECT_EQ(Names(install_->Path("two\\ALICE")), before);
+    EXPECT_EQ(Read(install_->Path("two\\ALICE\\own.pem")), Read(sides[0].certificate));
+#if !defined(_WIN32)
+    // Neither a device nor a FIFO is read: one has no end, the other waits for a writer.
+    const std::string fifo = install_->Native("staging/fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string buffer(static_cast<std::size_t>(GetMaxPublicKeyTransferSize(alice) + GetMaxReportSize(alice)), '\0');
+    for (const std::string& file : {std::string("/dev/zero"), fifo}) {
+        EXPECT_EQ(GetPublicKeyTransferByFile(alice, buffer.data(), file.c_str()), -107) << file;
+        EXPECT_EQ(GetPublicKeyPropertiesByFile(alice, file.c_str(), buffer.data()), -107) << file;
+        EXPECT_EQ(CreateDirStructure(alice, file.c_str(), ""), -107) << file;
+        EXPECT_EQ(CreateDirStructure(alice, sides[0].certificate.c_str(), file.c_str()), -107) << file;
+    }
+#endif
     EXPECT_EQ(Mail(alice, bob, "BOB"), "code -113") << "no key of BOB yet";
     ASSERT_EQ(IncludePublicKeyTransfer(bob, sides[0].transfer.c_str()), 0);
     ASSERT_EQ(IncludePublicKeyTransfer(alice, sides[1].transfer.c_str()), 0);
