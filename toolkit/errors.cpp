@@ -50,6 +50,8 @@ const char* ErrorText(std::int32_t code) {
     case kErrCrlOutdated: return "CRL older than the installed list of its issuer";
     case kErrNotCaCertificate: return "Not a CA certificate";
     case kErrCaUntrusted: return "CA certificate not verifiable by an installed CA certificate";
+    case kErrCaExpired: return "CA certificate has expired";
+    case kErrCaRevoked: return "CA certificate is revoked by an installed CRL";
     case kErrNameCodePage: return "A name of the certificate cannot be written in the ANSI code page";
     // The engine's codes that take their text from the toolkit.
     case -105: return "Result code -105 is not raised by this version";

@@ -45,6 +45,8 @@ enum Code : std::int32_t {
     // Accepting CA certificates.
     kErrNotCaCertificate = -1050,
     kErrCaUntrusted = -1051,
+    kErrCaExpired = -1052,
+    kErrCaRevoked = -1053,
     // Texts between the host and the certificates.
     kErrNameCodePage = -1080,
 };

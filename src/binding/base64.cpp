@@ -109,4 +109,20 @@ std::string Base64Decode(const char* text, std::int32_t length) {
     return out;
 }
 
+std::string Base64DecodeLines(const char* text, std::size_t maxCharacters) {
+    if (text == nullptr) return {};
+    std::string compact;
+    for (std::size_t i = 0; text[i] != '\0'; ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n' || c == ' ' || c == '\t') {
+            if (i > 2 * maxCharacters) return {};
+        } else if (compact.size() == maxCharacters) {
+            return {};
+        } else {
+            compact += c;
+        }
+    }
+    return Base64Decode(compact.data(), static_cast<std::int32_t>(compact.size()));
+}
+
 }  // namespace vorlan

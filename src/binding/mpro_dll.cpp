@@ -154,6 +154,13 @@ bool TMProDLL::CertificateAndPrivateKeyMatch(const ParamVector& v, const char* c
            }) != 0;
 }
 
+bool TMProDLL::CertificateAndPSePrivateKeyMatch(const ParamVector& v, const char* certificateFile,
+                                                const char* keyDirectory) {
+    return CallWithContext(*this, v, 0, [&](mpro::Context c) {
+               return Fn.CertificateAndPSePrivateKeyMatch(c, certificateFile, keyDirectory) != 0 ? 1 : 0;
+           }) != 0;
+}
+
 std::int32_t TMProDLL::PSePrivateKeyBackup(const ParamVector& v, const char* directory, char* output) {
     return CallWithContext(*this, v, kNoContext,
                            [&](mpro::Context c) { return Fn.PSePrivateKeyBackup(c, directory, output); });

@@ -72,6 +72,9 @@ public:
     // CertificateAndPrivateKeyMatch: true when the key file holds the certificate's private key
     // (read with the vector's password); false without context.
     bool CertificateAndPrivateKeyMatch(const ParamVector& v, const char* certificateFile, const char* keyFile);
+    // CertificateAndPSePrivateKeyMatch: true when the key container of the directory holds the
+    // certificate's private key; false without context.
+    bool CertificateAndPSePrivateKeyMatch(const ParamVector& v, const char* certificateFile, const char* keyDirectory);
     std::int32_t PSePrivateKeyBackup(const ParamVector& v, const char* directory, char* output);       // -6
     // GetCRLIssuerName: the toolkit's result (a toolkit may refuse a list with an empty issuer
     // and a code of its own); -6 without context.

@@ -1,10 +1,14 @@
 // TMPro1CryptoEngine: correspondents' certificates in the certificate directory, their
 // numbered backups, the toolkit's certificate cache, and the CA and CRL directories.
+#include <algorithm>
 #include <vector>
 
+#include "binding/subject_line.h"
 #include "engine/mpro1_engine.h"
+#include "engine/report_dump.h"
 #include "engine/store_filing.h"
 #include "engine/subject_utils.h"
+#include "platform/guarded_files.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
 #include "support/store_change.h"
@@ -28,9 +32,9 @@ std::int32_t TMPro1CryptoEngine::InternalIncludePublicKey(const std::string& tar
     return Guarded("TMProCryptoEngine.InternalIncludePublicKey: ", [&]() -> std::int32_t {
         std::string uid;
         std::int32_t code = kOk;
-        OwnCertificate own;
-        if (refuseOwnUID && (code = ReadOwnCertificate(own)) != kOk) return code;
-        code = FileCertificateByUID(targetDir, source, move, uid, refuseOwnUID ? &own : nullptr);
+        Correspondent correspondent;
+        if (refuseOwnUID && (code = ReadOwnCertificate(correspondent.own)) != kOk) return code;
+        code = FileCertificateByUID(targetDir, source, move, uid, refuseOwnUID ? &correspondent : nullptr);
         if (code != kOk) return code;
         ForgetSubjects();
         return UpdateCertCashByFile(targetDir + uid + ".pem");
@@ -51,19 +55,65 @@ std::int32_t TMPro1CryptoEngine::ReadOwnCertificate(OwnCertificate& own) {
 }
 
 std::int32_t TMPro1CryptoEngine::FileCertificateByUID(const std::string& targetDir, const std::string& source, bool move,
-                                                      std::string& uid, const OwnCertificate* refuse) {
-    const std::int32_t code = GetCertUIDByFile(source, UIDField(), uid);
+                                                      std::string& uid, const Correspondent* correspondent) {
+    std::int32_t code = GetCertUIDByFile(source, UIDField(), uid);
     if (code != kOk) return code;
     // The UID comes from the certificate and becomes a file name in the target directory.
     if (!IsSafeUID(uid)) return kUIDError;
-    // File names match without regard to case, so "user01" would reach USER01.pem; the own
-    // certificate itself, filed again, changes nothing.
-    if (refuse != nullptr && !refuse->uid.empty() && SameTextAnsi(refuse->uid, uid)) {
-        const auto incoming = platform::ReadWholeFile(source);
-        if (refuse->content.empty() || !incoming || *incoming != refuse->content) return kSelfCertificate;
+    CertificateMark mark;
+    if (correspondent != nullptr) {
+        if (correspondent->owner != nullptr && *correspondent->owner != uid) return kTransferOwnerMismatch;
+        // File names match without regard to case, so "user01" would reach USER01.pem; the own
+        // certificate itself, filed again, changes nothing.
+        const OwnCertificate& own = correspondent->own;
+        if (!own.uid.empty() && SameTextAnsi(own.uid, uid)) {
+            const auto incoming = platform::ReadWholeFile(source);
+            if (own.content.empty() || !incoming || *incoming != own.content) return kSelfCertificate;
+        }
+        // What mail could never be sent to is not filed.
+        if ((code = CertificateTrust(source)) != kOk || (code = MarkOfCertificate(source, mark)) != kOk) return code;
     }
     CriticalGuard store(StoreLock());
+    if (correspondent != nullptr && (code = CheckSuccession_locked(targetDir, uid, mark)) != kOk) return code;
     return FileCertificate_locked(targetDir, uid, source, move) ? kOk : kIOError;
+}
+
+namespace {
+
+// WithoutComponent: a subject line without its first component of tag (e.g. "/CN=").
+std::string WithoutComponent(std::string line, const std::string& tag) {
+    const std::size_t start = mpro::FindUnescaped(line, tag);
+    if (start == std::string::npos) return line;
+    const std::size_t end = mpro::FindUnescaped(line, "/", start + 1);
+    return line.erase(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+}  // namespace
+
+std::int32_t TMPro1CryptoEngine::MarkOfCertificate(const std::string& file, CertificateMark& mark) {
+    TMProDLL* api = nullptr;
+    std::int32_t code = RequireCryptoAPI(api);
+    if (code == kOk) code = GetCertSubjectByFile(file, "CN", mark.subject);
+    if (code != kOk) return code;
+    if (const std::string field = UIDField(); field != "SN") mark.subject = WithoutComponent(mark.subject, "/" + field + "=");
+    const auto content = platform::ReadRegularFile(file, static_cast<std::size_t>(std::max(api->GetMaxCertBufferSize(), 0)));
+    if (!content) return kIOError;
+    std::string report;
+    if ((code = CertificateReport(*api, *content, report)) != kOk) return code;
+    mark.issuer = IssuerLines(report);
+    mark.start = SortableReportDate(ReportValue(report, "NotBefore="));
+    return kOk;
+}
+
+std::int32_t TMPro1CryptoEngine::CheckSuccession_locked(const std::string& dir, const std::string& uid,
+                                                        const CertificateMark& mark) {
+    std::string filed = dir + uid + ".pem";
+    if (!platform::FileExists(filed)) filed = dir + uid + ".cer";
+    CertificateMark current;
+    // A filed file that the toolkit cannot read carries no mail: a certificate may replace it.
+    if (!platform::FileExists(filed) || MarkOfCertificate(filed, current) != kOk) return kOk;
+    if (mark.subject != current.subject || mark.issuer != current.issuer) return kCertificateChanged;
+    return !mark.start.empty() && !current.start.empty() && mark.start < current.start ? kOlderCertificate : kOk;
 }
 
 std::int32_t TMPro1CryptoEngine::UpdateCertCashByFile(const std::string& file) {

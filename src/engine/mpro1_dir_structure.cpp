@@ -6,6 +6,7 @@
 
 #include "engine/mpro1_engine.h"
 #include "engine/transfer_record.h"
+#include "platform/guarded_files.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
 #include "support/scoped_removal.h"
@@ -17,20 +18,6 @@ namespace vorlan {
 namespace {
 
 constexpr std::size_t kCAListLength = 255;
-constexpr std::int32_t kMaxTempDirectories = 10000;
-
-// NewNumberedDirectory: parent + the smallest number n >= 0 whose directory this call creates
-// itself (a name that exists, or that another thread takes first, is skipped), with a
-// trailing backslash; empty when none can be created.
-std::string NewNumberedDirectory(const std::string& parent) {
-    for (std::int32_t n = 0; n < kMaxTempDirectories; ++n) {
-        const std::string dir = parent + std::to_string(n);
-        if (platform::GetAttributes(dir)) continue;
-        if (platform::CreateDir(dir)) return dir + "\\";
-        if (!platform::GetAttributes(dir)) return {};  // not a race: the parent refuses
-    }
-    return {};
-}
 
 // CACertificateNames: the CA certificate files of a directory.
 std::set<std::string> CACertificateNames(const std::string& caDir) {
@@ -56,21 +43,27 @@ std::int32_t TMPro1CryptoEngine::CreateDirStructure(const char* certificateFile,
         // Without the key or certificate directory there is nowhere to lay out: nothing is
         // created, least of all in the working directory.
         if (TrimSpaces(param(3)).empty() || TrimSpaces(param(2)).empty()) return kIOError;
-        const std::string caDir = ExpandRootMacroDir(param(3)) + "CA\\";
+        // CA certificates go where the toolkit looks for them.
+        const std::string caDir = ExpandRootMacroDir(GetCADir());
         const std::string certDir = ExpandRootMacroDir(param(2));
         std::vector<std::string> caList;
         if (caFiles != nullptr) SplitList(std::string(caFiles).substr(0, kCAListLength).c_str(), caList);
 
+        // Everything is read before anything changes, regular files of a certificate's size only.
+        TMProDLL* api = nullptr;
+        std::int32_t code = RequireCryptoAPI(api);
+        if (code != kOk) return code;
+        const auto size = static_cast<std::size_t>(std::max(api->GetMaxCertBufferSize(), 0));
+        auto read = [&](const std::string& file) { return file.empty() ? std::nullopt : platform::ReadRegularFile(file, size); };
         const std::string source = ExpandRootMacro(certificateFile != nullptr ? certificateFile : "");
-        if (source.empty() || !platform::FileExists(source)) return kIOError;
-        // Everything is read before anything changes.
+        if (!read(source)) return kIOError;
         std::vector<std::string> caCertificates;
         for (const std::string& entry : caList) {
-            const std::string file = ExpandRootMacro(entry);
-            auto content = file.empty() ? std::nullopt : platform::ReadWholeFile(file);
+            auto content = read(ExpandRootMacro(entry));
             if (!content) return kIOError;
             caCertificates.push_back(std::move(*content));
         }
+        if ((code = CheckOwnKey(source)) != kOk) return code;
         for (const std::string& dir : {caDir, certDir})
             if (!IsDirectory(dir)) CreateDirectoryPath(dir);
         if (!IsDirectory(caDir) || !IsDirectory(certDir)) return kIOError;
@@ -86,8 +79,7 @@ std::int32_t TMPro1CryptoEngine::CreateDirStructure(const char* certificateFile,
                 if (const std::int32_t filed = FileCACertificate(caDir, content, CASource::DirStructure); filed != kOk)
                     return filed;
             if (source != own && !ReplaceFile(undo, own, source)) return kIOError;
-            const std::int32_t code = FileCertificateByUID(certDir, source, false, uid);
-            if (code != kOk) return code;
+            if ((code = FileCertificateByUID(certDir, source, false, uid)) != kOk) return code;
             undo.Commit();
         }
         ForgetSubjects();
@@ -104,11 +96,11 @@ std::int32_t TMPro1CryptoEngine::CertAndRequestTransferMatch(const char* certifi
     code = GetPublicKeyBlockByTransfer(requestTransfer, request);
     if (code != kOk) return code;
 
-    // A directory of this call's own, gone with its files on every way out.
-    const std::string dir = NewNumberedDirectory(IncludeBackslash(GetTempDir()));
+    // A private directory of this call's own, gone with its files on every way out.
+    const std::string dir = platform::CreatePrivateDirectory(IncludeBackslash(GetTempDir()));
     if (dir.empty()) return kTempDirError;
-    const ScopedRemoval cleanup(dir.substr(0, dir.size() - 1), ScopedRemoval::Kind::DirectoryTree);
-    const std::string certificateFile = dir + "cer.pem", requestFile = dir + "req.pem";
+    const ScopedRemoval cleanup(dir, ScopedRemoval::Kind::DirectoryTree);
+    const std::string certificateFile = dir + "\\cer.pem", requestFile = dir + "\\req.pem";
     if (!WriteFileBuffer(certificateFile, certificate.block.data(), static_cast<std::int32_t>(certificate.block.size())) ||
         !WriteFileBuffer(requestFile, request.block.data(), static_cast<std::int32_t>(request.block.size())))
         return kTempSaveError;
@@ -122,6 +114,20 @@ std::int32_t TMPro1CryptoEngine::CertAndRequestTransferMatch(const char* certifi
         *match = matches ? -1 : 0;
         return kOk;
     });
+}
+
+std::int32_t TMPro1CryptoEngine::CheckOwnKey(const std::string& certificate) {
+    TMProDLL* api = nullptr;
+    const std::int32_t code = RequireCryptoAPI(api);
+    if (code != kOk) return code;
+    // The toolkit's own choice: the key file when one is set, else the key directory's container.
+    const std::string keyFile = ExpandRootMacro(TrimSpaces(ParamValue(7)));
+    const ParamVector vector = BuildParamVector(*api);
+    const bool matches = !keyFile.empty()
+                             ? api->CertificateAndPrivateKeyMatch(vector, certificate.c_str(), keyFile.c_str())
+                             : api->CertificateAndPSePrivateKeyMatch(vector, certificate.c_str(),
+                                                                     ExpandRootMacroDir(TrimSpaces(ParamValue(3))).c_str());
+    return matches ? kOk : kOwnKeyMismatch;
 }
 
 }  // namespace vorlan

@@ -47,6 +47,10 @@ enum EngineCode : std::int32_t {
     kParamIndex = -126,
     kPluginNotLoaded = -127,
     kPluginIncomplete = -128,
+    kOlderCertificate = -135,       // started before the certificate filed under its UID
+    kCertificateChanged = -136,     // subject or issuer differ from the one filed under its UID
+    kTransferOwnerMismatch = -137,  // a transfer names another owner than its certificate's UID
+    kOwnKeyMismatch = -138,         // the own certificate is not of the installation's key
     kUIDTooLong = -140,
 };
 
@@ -95,8 +99,8 @@ public:
     // VerifyData: checks a detached signature and writes the signer's UID.
     std::int32_t VerifyData(const unsigned char* data, std::int32_t length, const unsigned char* signature,
                             std::int32_t signatureLength, char* signer) override;
-    // IncludePublicKey: moves a certificate file into the certificate directory under its UID
-    // (-120 for another certificate under the current user's own UID).
+    // IncludePublicKey: moves a certificate file into the certificate directory under its UID,
+    // held to what FileCertificateByUID asks of a correspondent's.
     std::int32_t IncludePublicKey(const char* fileName) override;
     // ClearCash: drops the toolkit's cached contexts and the engine's remembered subjects.
     void ClearCash() override;
@@ -146,7 +150,8 @@ public:
     // ExcludeSelfPublicKeyTransfer: the transfer of the current user's own certificate.
     std::int32_t ExcludeSelfPublicKeyTransfer(char* transfer) override;
     // IncludePublicKeyTransfer: files the certificate of a transfer under its UID, keeping a
-    // backup (-120 for another certificate under the current user's own UID).
+    // backup, held to what FileCertificateByUID asks of a correspondent's; -110 for an owner
+    // that is no UID.
     std::int32_t IncludePublicKeyTransfer(const char* transfer) override;
     // SavePublicKeyFromTransfer: writes the block of a transfer to directory\Tmp_cert.pem.
     std::int32_t SavePublicKeyFromTransfer(const char* directory, const char* transfer) override;
@@ -159,7 +164,9 @@ public:
     std::int32_t IncludeCACertificateFromTransfer(const char* transfer) override;
     // IncludePublicEncodeKey: IncludePublicKey of the file (root macro expanded).
     std::int32_t IncludePublicEncodeKey(const char* fileName) override;
-    // GetUIDByPublicKeyTransfer: the owner UID of a transfer into a buffer of 257 bytes.
+    // GetUIDByPublicKeyTransfer: the owner UID of a transfer into a buffer of GetMaxUIDLength
+    // bytes; -110 for an owner that does not fit or is no safe UID, -137 for a certificate
+    // whose UID is not the owner.
     std::int32_t GetUIDByPublicKeyTransfer(const char* transfer, char* uid) override;
 
     // Reports (mpro1_reports.cpp); a report buffer holds GetMaxReportSize bytes.
@@ -231,7 +238,7 @@ public:
     // ReadSubjectFromCert: subject line of the certificate filed under uid (checked against it).
     std::int32_t ReadSubjectFromCert(const std::string& uid, std::string& subject);
     // InternalIncludePublicKey: files a certificate under its UID in targetDir, keeping backups;
-    // with refuseOwnUID (a correspondent's certificate) not under the current user's UID.
+    // with refuseOwnUID (a correspondent's certificate) held to what Correspondent says.
     std::int32_t InternalIncludePublicKey(const std::string& targetDir, const std::string& source, bool move,
                                           bool refuseOwnUID = false);
     // OwnCertificate: the current user's UID and own certificate bytes; an empty uid when there
@@ -241,13 +248,35 @@ public:
         std::string uid, content;
     };
     std::int32_t ReadOwnCertificate(OwnCertificate& own);
+    // Correspondent: what a correspondent's certificate is held to before it is filed. owner:
+    // the owner a transfer names (null for a file).
+    struct Correspondent {
+        OwnCertificate own;
+        const std::string* owner = nullptr;
+    };
     // FileCertificateByUID: the filing part of InternalIncludePublicKey: reads the UID of source
-    // (into uid) and files it, complete or not at all, under StoreLock. With refuse (a
-    // correspondent's certificate): -120 when the UID is the current user's (compared as file
-    // names match) and source is not the own certificate itself, so the own copy in the
-    // certificate directory changes only with the own certificate.
+    // (into uid) and files it, complete or not at all, under StoreLock. With a correspondent,
+    // before anything is written: -137 when the owner is not the UID; -120 when the UID is the
+    // current user's (compared as file names match) and source is not the own certificate
+    // itself; the toolkit's -1030..-1033 unless an installed CA issued it, valid now and not
+    // revoked; then, under the StoreLock, against the certificate filed under the UID: -136 for
+    // another subject (beyond the UID field) or issuer, -135 for an earlier start of validity.
     std::int32_t FileCertificateByUID(const std::string& targetDir, const std::string& source, bool move,
-                                      std::string& uid, const OwnCertificate* refuse = nullptr);
+                                      std::string& uid, const Correspondent* correspondent = nullptr);
+    // CertificateMark: what a certificate that replaces a filed one must keep (its subject
+    // line without the UID field, its issuer) and not go back on (its start of validity,
+    // sortable; empty when unknown).
+    struct CertificateMark {
+        std::string subject, issuer, start;
+    };
+    std::int32_t MarkOfCertificate(const std::string& file, CertificateMark& mark);
+    // CheckSuccession_locked: 0, -136 or -135 for a certificate of uid with the mark given
+    // against the one filed under uid in dir (none, or one the toolkit cannot read: 0).
+    // Caller holds StoreLock.
+    std::int32_t CheckSuccession_locked(const std::string& dir, const std::string& uid, const CertificateMark& mark);
+    // CertificateReport: the report text of a certificate block (the toolkit's structured
+    // information, else its dump converted); the toolkit's code when it is no certificate.
+    std::int32_t CertificateReport(TMProDLL& api, std::string_view block, std::string& report);
     // UpdateCertCashByFile: hands a certificate file to the toolkit's cache.
     std::int32_t UpdateCertCashByFile(const std::string& file);
     // CertificateTrust: the toolkit's word on a certificate file: 0 when a CA of the
@@ -322,6 +351,11 @@ private:
     std::int32_t ToolkitSize(mpro::FnGetMax ToolkitFunctions::*query, std::int32_t unusable = 0);
     // ReportOfBlock: the report of a certificate or request (structured, else from the dump).
     std::int32_t ReportOfBlock(TMProDLL& api, std::string_view block, char* report);
+    // CertificateDump: the toolkit's text dump of a certificate block, zero-terminated.
+    std::int32_t CertificateDump(TMProDLL& api, const ParamVector& vector, std::string_view block, std::string& dump);
+    // CheckOwnKey: 0 when the installation's private key (the key file of parameter 7, else the
+    // key container of the key directory) is the one of the certificate file; else -138.
+    std::int32_t CheckOwnKey(const std::string& certificate);
 
     struct RememberedSubject {
         std::string subject;

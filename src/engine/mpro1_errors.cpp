@@ -16,8 +16,9 @@ struct CodeText {
     std::string_view text;
 };
 
-// The engine's own texts; -105, -106 and codes outside -100..-128 and -140 get the binding's or toolkit's.
-constexpr std::array<CodeText, 28> kCodeTexts{{
+// The engine's own texts; -105, -106 and codes outside -100..-128, -135..-138 and -140 get the
+// binding's or toolkit's.
+constexpr std::array<CodeText, 32> kCodeTexts{{
     {-100, "Library not initialized "},
     {-101, "Null pointer or incorrect data size (buffer) passed to the function!"},
     {-102, "An exception in the function - "},
@@ -46,6 +47,11 @@ constexpr std::array<CodeText, 28> kCodeTexts{{
     {-126, "Parameters index out of bounds!"},
     {-127, "Unable to load mplug*.dll"},
     {-128, "Unable to retrive all necessary functionns from mplug*.dll"},
+    {-135, "The certificate is older than the one filed under its UID; remove that one first to go back."},
+    {-136, "The certificate's subject or issuer differs from the one filed under its UID; remove that one first "
+           "if the change is wanted."},
+    {-137, "The owner named in the transfer is not the UID of the certificate it carries."},
+    {-138, "The certificate does not belong to the installation's private key."},
     {-140, "UID too long: a UID has at most 40 characters."},
 }};
 

@@ -1,9 +1,10 @@
 // TMPro1CryptoEngine: what a transfer carries (its owner, a CA certificate to file), transfers
 // built from certificate and request files, and the one place where CA certificates are filed.
-#include <cstring>
-
 #include "engine/mpro1_engine.h"
+#include "engine/report_dump.h"
+#include "engine/subject_utils.h"
 #include "engine/transfer_record.h"
+#include "platform/guarded_files.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
 #include "support/scoped_removal.h"
@@ -15,11 +16,18 @@ namespace vorlan {
 std::int32_t TMPro1CryptoEngine::GetUIDByPublicKeyTransfer(const char* transfer, char* uid) {
     if (uid == nullptr) return kBadArgument;
     TransferBlock content;
-    const std::int32_t code = GetPublicKeyBlockByTransfer(transfer, content);
+    std::int32_t code = GetPublicKeyBlockByTransfer(transfer, content);
     if (code != kOk) return code;
+    // The owner is a UID for the caller: a file name that fits a buffer of GetMaxUIDLength.
+    if (!UIDFits(content.owner) || !IsSafeUID(content.owner)) return kUIDError;
+    TMProDLL* api = nullptr;
+    if ((code = RequireCryptoAPI(api)) != kOk) return code;
     return Guarded("TMProCryptoEngine.GetUIDByPublicKeyTransfer: ", [&]() -> std::int32_t {
-        std::memcpy(uid, content.owner.c_str(), content.owner.size() + 1);  // at most 256 bytes
-        return kOk;
+        // A certificate names its owner itself; a request's owner is only what the sender says.
+        std::string report;
+        if (CertificateReport(*api, content.block, report) == kOk && ReportValue(report, UIDField() + "=") != content.owner)
+            return kTransferOwnerMismatch;
+        return CopyUID(content.owner, uid);
     });
 }
 
@@ -79,13 +87,12 @@ std::int32_t TMPro1CryptoEngine::GetPublicKeyTransferByFile(char* transfer, cons
     if (transfer == nullptr) return kBadArgument;
     const std::string file = ExpandRootMacro(fileName != nullptr ? fileName : "");
     return Guarded("TMProCryptoEngine.GetPublicKeyTransferByFile: ", [&]() -> std::int32_t {
+        // The record's block takes at most 8192 bytes: a longer file cannot travel. A device or
+        // FIFO is refused before the toolkit opens it.
+        const auto content = file.empty() ? std::nullopt : platform::ReadRegularFile(file, kTransferBlockCapacity);
+        if (!content) return kIOError;
         std::string owner;
-        if (file.empty() || GetCertUIDByFile(file, UIDField(), owner) != kOk) owner = "Certificate Request";
-        // The record's block takes at most 8192 bytes: a longer file cannot travel.
-        const auto size = platform::FileSize(file);
-        if (!size || *size > static_cast<std::int64_t>(kTransferBlockCapacity)) return kIOError;
-        const auto content = platform::ReadWholeFile(file);
-        if (!content || content->size() > kTransferBlockCapacity) return kIOError;
+        if (GetCertUIDByFile(file, UIDField(), owner) != kOk) owner = "Certificate Request";
         return BuildPublicKeyTransfer(owner, *content, transfer);
     });
 }

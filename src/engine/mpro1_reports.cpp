@@ -7,6 +7,7 @@
 #include "engine/mpro1_engine.h"
 #include "engine/report_dump.h"
 #include "engine/transfer_record.h"
+#include "platform/guarded_files.h"
 #include "platform/platform.h"
 #include "support/errors.h"
 #include "support/file_utils.h"
@@ -49,6 +50,26 @@ std::int32_t TMPro1CryptoEngine::GetReportByBuffer(const char* dump, char* repor
     });
 }
 
+std::int32_t TMPro1CryptoEngine::CertificateDump(TMProDLL& api, const ParamVector& vector, std::string_view block,
+                                                 std::string& dump) {
+    const std::int32_t capacity = GetMaxReportSize();
+    if (capacity < 1) return kNotProvided;
+    if (!Allocate(dump, static_cast<std::size_t>(capacity))) return kLowMemory;
+    const std::int32_t code = api.GetCertInfo(vector, Bytes(block), static_cast<std::int32_t>(block.size()), dump.data());
+    dump.back() = '\0';
+    dump.resize(std::strlen(dump.c_str()));
+    return code;
+}
+
+std::int32_t TMPro1CryptoEngine::CertificateReport(TMProDLL& api, std::string_view block, std::string& report) {
+    const ParamVector vector = BuildParamVector(api);
+    if (api.GetCertInfoText(vector, Bytes(block), static_cast<std::int32_t>(block.size()), report) == kOk) return kOk;
+    std::string dump;
+    const std::int32_t code = CertificateDump(api, vector, block, dump);
+    if (code == kOk) report = ReportFromDump(std::move(dump));
+    return code;
+}
+
 std::int32_t TMPro1CryptoEngine::ReportOfBlock(TMProDLL& api, std::string_view block, char* report) {
     const ParamVector vector = BuildParamVector(api);
     const auto length = static_cast<std::int32_t>(block.size());
@@ -64,18 +85,18 @@ std::int32_t TMPro1CryptoEngine::ReportOfBlock(TMProDLL& api, std::string_view b
         report[n] = '\0';
         return kOk;
     }
-    std::string dump;
     if (request) {
-        // The request's own text stands in for a dump; it yields only the key lines.
+        // A toolkit that reads requests has the last word: what it cannot read is no request.
+        if (api.Fn.GetReqInfo != nullptr) return structured;
+        // Otherwise the request's own text gives its key lines, and nothing it says of itself.
         if (length > capacity - kReportOverhead) return kTransferError;
-        dump.assign(block);
-    } else {
-        if (!Allocate(dump, static_cast<std::size_t>(capacity))) return kLowMemory;
-        const std::int32_t code = api.GetCertInfo(vector, Bytes(block), length, dump.data());
-        if (code != kOk) return code;
-        dump.back() = '\0';
+        text = KeyReportOfText(std::string(block));
+        if (text.size() >= static_cast<std::size_t>(capacity)) return kBadArgument;
+        std::memcpy(report, text.c_str(), text.size() + 1);
+        return kOk;
     }
-    return GetReportByBuffer(dump.c_str(), report);
+    const std::int32_t code = CertificateDump(api, vector, block, text);
+    return code != kOk ? code : GetReportByBuffer(text.c_str(), report);
 }
 
 std::int32_t TMPro1CryptoEngine::GetReport(const char* uid, char* report) {
@@ -101,18 +122,16 @@ std::int32_t TMPro1CryptoEngine::GetPublicKeyPropertiesByFile(const char* fileNa
     const std::int32_t code = RequireCryptoAPI(api);
     if (code != kOk) return code;
     return Guarded("TMProCryptoEngine.GetReportByFile: ", [&]() -> std::int32_t {
-        const auto capacity = static_cast<std::int64_t>(std::max(api->GetMaxCertBufferSize(), 0));
+        const auto capacity = static_cast<std::size_t>(std::max(api->GetMaxCertBufferSize(), 0));
         const std::string file = ExpandRootMacro(fileName != nullptr ? fileName : "");
-        const auto size = file.empty() ? std::nullopt : platform::FileSize(file);
-        if (!size || *size > capacity) return kIOError;
         std::optional<std::string> content;
         try {
-            content = platform::ReadWholeFile(file);
+            // A device or FIFO named here would give bytes without end, or none ever.
+            if (!file.empty()) content = platform::ReadRegularFile(file, capacity);
         } catch (const std::bad_alloc&) {
             return kLowMemory;
         }
-        if (!content || static_cast<std::int64_t>(content->size()) > capacity) return kIOError;
-        return ReportOfBlock(*api, *content, report);
+        return content ? ReportOfBlock(*api, *content, report) : kIOError;
     });
 }
 

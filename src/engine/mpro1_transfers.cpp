@@ -55,11 +55,8 @@ std::int32_t TMPro1CryptoEngine::GetPublicKeyBlockByTransfer(const char* transfe
     return Guarded("TMProCryptoEngine.GetPublicKeyBlockByTransfer: ", [&]() -> std::int32_t {
         // The longest transfer anyone sends: a long-layout body with the largest signature.
         const std::size_t signedMax = kLongTransferBodySize + static_cast<std::size_t>(std::max(GetMaxSignAddition(), 0));
-        const std::size_t textMax = 4 * ((signedMax + 2) / 3);
-        std::size_t length = 0;
-        while (length <= textMax && transfer[length] != '\0') ++length;
-        if (length > textMax) return kBadArgument;
-        std::string decoded = Base64Decode(transfer, static_cast<std::int32_t>(length));
+        // Line breaks and blanks that a mail client put in do not count.
+        std::string decoded = Base64DecodeLines(transfer, 4 * ((signedMax + 2) / 3));
         if (decoded.empty()) return kBadArgument;
         char signer[kMaxUIDBytes] = {};
         auto size = static_cast<std::int32_t>(decoded.size());
@@ -141,8 +138,10 @@ std::int32_t TMPro1CryptoEngine::IncludePublicKeyTransfer(const char* transfer) 
         TransferBlock content;
         std::int32_t code = GetPublicKeyBlockByTransfer(transfer, content);
         if (code != kOk) return code;
-        OwnCertificate own;
-        code = ReadOwnCertificate(own);
+        // The owner must be the certificate's UID, so it must be one at all.
+        if (!UIDFits(content.owner) || !IsSafeUID(content.owner)) return kUIDError;
+        Correspondent correspondent{{}, &content.owner};
+        code = ReadOwnCertificate(correspondent.own);
         if (code != kOk) return code;
         {
             // The file takes the next "crt" number and is filed under its UID as IncludePublicKey
@@ -155,7 +154,7 @@ std::int32_t TMPro1CryptoEngine::IncludePublicKeyTransfer(const char* transfer) 
             if (!WriteFileBuffer(temporary.Path(), content.block.data(), static_cast<std::int32_t>(content.block.size())))
                 return kIOError;
             std::string uid;
-            code = FileCertificateByUID(dir, temporary.Path(), false, uid, &own);
+            code = FileCertificateByUID(dir, temporary.Path(), false, uid, &correspondent);
             if (code != kOk) return code;
         }
         // Contexts that read the directory before would still answer with the replaced certificate.

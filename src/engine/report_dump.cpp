@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <vector>
 
 #include "binding/line_escape.h"
 #include "support/text_utils.h"
@@ -27,6 +29,20 @@ std::string ReplaceAll(const std::string& text, const std::string& what, const s
 // Line: key=value CR LF, the value's control bytes escaped, so that it cannot end its line.
 std::string Line(const std::string& key, const std::string& value) { return key + mpro::EscapeControlBytes(value) + kCrLf; }
 
+// FieldValue: the value of the first field of name (fields ended by separator, leading blanks
+// skipped) that begins with tag; a tag inside a value is no field.
+bool FieldValue(const std::string& name, const std::string& separator, const std::string& tag, std::string& value) {
+    for (std::size_t start = 0, end = 0; (end = name.find(separator, start)) != std::string::npos;
+         start = end + separator.size()) {
+        start = std::min(name.find_first_not_of(' ', start), end);
+        if (end - start >= tag.size() && name.compare(start, tag.size(), tag) == 0) {
+            value = name.substr(start + tag.size(), end - start - tag.size());
+            return true;
+        }
+    }
+    return false;
+}
+
 // AppendNameLines: the fields of the name after marker (issuer or subject), each under
 // prefix + its key. Fields are separated by CR LF when the name spans lines, else by ", ".
 void AppendNameLines(const std::string& text, const std::string& marker, const std::string& end,
@@ -50,7 +66,7 @@ void AppendNameLines(const std::string& text, const std::string& marker, const s
     for (const auto& field : kFields) {
         for (const char* tag : field.tags) {
             if (tag == nullptr) break;
-            if (ExtractField(name, tag, separator, false, value)) {
+            if (FieldValue(name, separator, tag, value)) {
                 report += Line(prefix + field.key, value);
                 break;
             }
@@ -73,10 +89,24 @@ std::string PublicKeyLines(const std::string& text) {
     return ReplaceAll(ReplaceAll(value, blanks20, ""), blanks16, "");
 }
 
+// WithCrLf: a text with LF line ends given CR LF ones.
+std::string WithCrLf(std::string text) { return text.find(kCrLf) == std::string::npos ? ReplaceAll(text, "\n", kCrLf) : text; }
+
+// Lines: the lines of a report, without their CR LF.
+std::vector<std::string_view> Lines(std::string_view report) {
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < report.size();) {
+        const std::size_t end = std::min(report.find(kCrLf, start), report.size());
+        lines.push_back(report.substr(start, end - start));
+        start = end + kCrLf.size();
+    }
+    return lines;
+}
+
 }  // namespace
 
 std::string ReportFromDump(std::string dump) {
-    if (dump.find(kCrLf) == std::string::npos) dump = ReplaceAll(dump, "\n", kCrLf);
+    dump = WithCrLf(std::move(dump));
     std::string report, value;
     if (ExtractField(dump, "Serial Number:", kCrLf, true, value)) report += Line("SN=", TrimSpaces(value));
     AppendNameLines(dump, "Issuer: ", "\r\n        Validity", "I", report);
@@ -86,6 +116,32 @@ std::string ReportFromDump(std::string dump) {
     if (ExtractField(dump, "Public Key Algorithm: ", kCrLf, false, value)) report += Line("PKeyAlg=", value);
     report += "PKey=" + kCrLf + PublicKeyLines(dump) + kCrLf;
     return report;
+}
+
+std::string KeyReportOfText(std::string text) { return "PKey=" + kCrLf + PublicKeyLines(WithCrLf(std::move(text))) + kCrLf; }
+
+std::string ReportValue(std::string_view report, std::string_view key) {
+    for (std::string_view line : Lines(report))
+        if (line.substr(0, key.size()) == key) return std::string(line.substr(key.size()));
+    return {};
+}
+
+std::string IssuerLines(std::string_view report) {
+    std::string lines;
+    for (std::string_view line : Lines(report))
+        if (line.substr(0, 1) == "I") lines.append(line).append(kCrLf);
+    return lines;
+}
+
+std::string SortableReportDate(std::string_view date) {
+    // dd-mm-yy hh:mm:ss: digits where the pattern has "9".
+    constexpr std::string_view kPattern = "99-99-99 99:99:99";
+    if (date.size() != kPattern.size()) return {};
+    for (std::size_t i = 0; i < date.size(); ++i)
+        if (kPattern[i] == '9' ? !std::isdigit(static_cast<unsigned char>(date[i])) : date[i] != kPattern[i]) return {};
+    const std::string year(date.substr(6, 2));
+    return (year < "50" ? "20" : "19") + year + std::string(date.substr(3, 2)) + std::string(date.substr(0, 2)) +
+           std::string(date.substr(9, 2)) + std::string(date.substr(12, 2)) + std::string(date.substr(15, 2));
 }
 
 }  // namespace vorlan

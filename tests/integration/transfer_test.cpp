@@ -9,8 +9,14 @@
 #include <fstream>
 #include <iterator>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "installation.h"
 #include "platform/platform.h"
+#include "support/file_utils.h"
 
 namespace vorlan::test {
 namespace {
@@ -28,15 +34,31 @@ protected:
     std::string ByFile(VORLAN_HANDLE h, const std::string& file) {
         return Made(h, [&](char* out) { return GetPublicKeyTransferByFile(h, out, file.c_str()); });
     }
+    // Owner: the owner of a transfer, in a buffer of the size the library gives for a UID.
     static std::string Owner(VORLAN_HANDLE h, const std::string& transfer) {
-        char uid[257] = {};
-        const std::int32_t code = GetUIDByPublicKeyTransfer(h, transfer.c_str(), uid);
-        return code == 0 ? uid : "code " + std::to_string(code);
+        std::string uid(static_cast<std::size_t>(GetMaxUIDLength(h)), '\0');
+        const std::int32_t code = GetUIDByPublicKeyTransfer(h, transfer.c_str(), uid.data());
+        return code == 0 ? uid.c_str() : "code " + std::to_string(code);
     }
-    static std::string Report(VORLAN_HANDLE h, const std::string& transfer) {
+    // Report: the report of a transfer (or, byFile, of a file).
+    static std::string Report(VORLAN_HANDLE h, const std::string& transfer, bool byFile = false) {
         std::string report(static_cast<std::size_t>(GetMaxReportSize(h)), '\0');
-        const std::int32_t code = GetPublicKeyPropertiesByTransfer(h, transfer.c_str(), report.data());
+        const std::int32_t code = byFile ? GetPublicKeyPropertiesByFile(h, transfer.c_str(), report.data())
+                                         : GetPublicKeyPropertiesByTransfer(h, transfer.c_str(), report.data());
         return code == 0 ? report.c_str() : "code " + std::to_string(code);
+    }
+    // Signed: a transfer that h signs, of the owner and block given, in the short or long layout.
+    static std::string Signed(VORLAN_HANDLE h, const std::string& owner, const std::string& block, bool longLayout = false) {
+        const std::size_t size = longLayout ? 13828 : 8452, at = longLayout ? 512 : 256;
+        std::string record(size + static_cast<std::size_t>(GetMaxSignAddition(h)), '\0');
+        std::memcpy(record.data(), owner.data(), std::min<std::size_t>(owner.size(), 255));
+        for (std::size_t i = 0; i < 4; ++i) record[at + i] = static_cast<char>(block.size() >> (8 * i));
+        std::memcpy(record.data() + at + 4, block.data(), block.size());
+        auto length = static_cast<std::int32_t>(size);
+        EXPECT_EQ(AddSign(h, Bytes(record), &length, nullptr), 0);
+        std::string text(4 * ((static_cast<std::size_t>(length) + 2) / 3) + 1, '\0');
+        EVP_EncodeBlock(Bytes(text), Bytes(record), length);
+        return text.c_str();
     }
     static std::string Read(const std::string& path) {
         std::ifstream in(platform::NativePath(path), std::ios::binary);
@@ -72,21 +94,16 @@ TEST_P(TransferTest, CertificateTravelsInBothLayoutsAndMailFollows) {
     const std::string report = Report(bob.get(), transfer);
     for (const char* line : {"CN=USER01\r\n", "SN=65\r\n", "PKey=\r\n"}) EXPECT_NE(report.find(line), std::string::npos) << report;
 
-    // The long layout of older senders (block length at 512, block at 516) reads the same.
-    const std::string certificate = Read(install_->Path("USER01\\own.pem"));
-    std::string signed_(13828 + static_cast<std::size_t>(GetMaxSignAddition(alice.get())), '\0');
-    std::memcpy(signed_.data(), "USER01", 6);
-    for (int i = 0; i < 4; ++i) signed_[512 + i] = static_cast<char>(certificate.size() >> (8 * i));
-    std::memcpy(signed_.data() + 516, certificate.data(), certificate.size());
-    std::int32_t size = 13828;
-    ASSERT_EQ(AddSign(alice.get(), Bytes(signed_), &size, "USER01"), 0);
-    std::string longTransfer(4 * ((static_cast<std::size_t>(size) + 2) / 3) + 1, '\0');
-    EVP_EncodeBlock(Bytes(longTransfer), Bytes(signed_), size);
-    EXPECT_EQ(Owner(bob.get(), longTransfer.c_str()), "USER01");
-    EXPECT_EQ(Report(bob.get(), longTransfer.c_str()), report);
+    // The long layout of older senders (block length at 512, block at 516) reads the same, and
+    // so does a text that a mail client wrapped at 76 columns.
+    const std::string longTransfer = Signed(alice.get(), "USER01", Read(install_->Path("USER01\\own.pem")), true);
+    std::string wrapped;
+    for (std::size_t i = 0; i < longTransfer.size(); i += 76) wrapped += longTransfer.substr(i, 76) + "\r\n";
+    EXPECT_EQ(Owner(bob.get(), wrapped), "USER01");
+    EXPECT_EQ(Report(bob.get(), wrapped), report);
 
     const std::string before = Read(install_->Path("certs\\USER01.pem"));
-    ASSERT_EQ(IncludePublicKeyTransfer(bob.get(), longTransfer.c_str()), 0);
+    ASSERT_EQ(IncludePublicKeyTransfer(bob.get(), wrapped.c_str()), 0);
     EXPECT_EQ(Read(install_->Path("certs\\USER01.pem")), before) << "the same certificate came back";
     for (const auto& name : Names(install_->Path("certs"))) EXPECT_NE(name.rfind("crt", 0), 0u) << name;
     EXPECT_EQ(Mail(bob.get(), alice.get(), "USER01"), message_ + " from USER01");
@@ -102,10 +119,27 @@ TEST_P(TransferTest, RequestsMatchTheirCertificateAndCACertificatesAreNumbered) 
     const std::string report = Report(engine.get(), request);
     EXPECT_NE(report.find("CN=REQ01\r\n"), std::string::npos) << report;
     EXPECT_EQ(report.find("SN="), std::string::npos) << "a request has no serial: " << report;
+    // A text between request markers that the toolkit cannot read is nobody's request.
+    const std::string text = "-----BEGIN CERTIFICATE REQUEST-----\nSerial Number:\n 01\nSubject: CN=OFFICE\n"
+                             "        Subject Public Key Info:\n-----END CERTIFICATE REQUEST-----\n";
+    const std::string posing = install_->Path("staging\\posing.req");
+    ASSERT_TRUE(platform::WriteWholeFile(posing, text.data(), text.size()));
+    EXPECT_EQ(Report(engine.get(), posing, true) + Report(engine.get(), ByFile(engine.get(), posing)), "code -1018code -1018");
+#if !defined(_WIN32)
+    // A link planted where a predictable temporary name would be is neither followed nor in the way.
+    const std::string tmp = install_->Native("staging/tmp");
+    ASSERT_TRUE(CreateDirectoryPath(tmp) && symlink((tmp + "/elsewhere").c_str(), (tmp + "/0").c_str()) == 0);
+    const auto savedTmp = platform::GetEnv("TMPDIR");
+    platform::SetEnv("TMPDIR", tmp);
+#endif
     std::int32_t match[2] = {7, 7};
     EXPECT_EQ(CertAndRequestTransferMatch(engine.get(), certificate.c_str(), request.c_str(), &match[0]), 0);
     EXPECT_EQ(CertAndRequestTransferMatch(engine.get(), other.c_str(), request.c_str(), &match[1]), 0);
     EXPECT_EQ(match[0] * 10 + match[1], -10) << "the request's certificate only";
+#if !defined(_WIN32)
+    platform::SetEnv("TMPDIR", savedTmp.value_or(""));
+    EXPECT_EQ(Names(tmp), std::vector<std::string>{"0"});
+#endif
 
     // A CA directory that trusts the CA under another name receives it as ca.pem, then ca00001.pem.
     const std::string dir = install_->Path("USER03\\CAin");
@@ -151,24 +185,59 @@ TEST_P(TransferTest, HostileTransfersChangeNothing) {
     EXPECT_EQ(Names(install_->Path("CA")), std::vector<std::string>{"ca.pem"});
 }
 
+// A transfer's owner is the UID of the certificate it carries, and a UID at all: any other is
+// refused where a transfer is read for its owner or filed, and nothing is written.
+TEST_P(TransferTest, OwnersOtherThanTheCertificatesUIDAreRefused) {
+    EnginePtr office = install_->Open("USER02"), user = install_->Open("USER01");
+    const std::string certificate = Read(install_->Path("USER02\\own.pem"));
+    const std::pair<std::string, std::int32_t> cases[] = {{"USER02", 0},       {"OFFICE", -137},   {"..\\x", -110},
+                                                          {"C:\\x", -110},    {"USER02\r\n", -110}, {std::string(200, 'U'), -110}};
+    for (const auto& [owner, code] : cases) {
+        const std::string transfer = Signed(office.get(), owner, certificate);
+        EXPECT_EQ(Owner(user.get(), transfer), code == 0 ? owner : "code " + std::to_string(code));
+        const auto before = Names(install_->Path("certs"));
+        EXPECT_EQ(IncludePublicKeyTransfer(user.get(), transfer.c_str()), code);
+        EXPECT_TRUE(code == 0 || Names(install_->Path("certs")) == before) << owner;
+    }
+}
+
 TEST_P(TransferTest, TwoInstallationsExchangeKeysByTransfersAlone) {
     struct Side {
         const char* name;
         long serial;
+        const char* caDir;  // parameter 25, where the toolkit looks for CA certificates
         EnginePtr engine;
-        std::string transfer;
-    } sides[] = {{"ALICE", 701, nullptr, ""}, {"BOB", 702, nullptr, ""}};
+        std::string certificate, transfer;
+    } sides[] = {{"ALICE", 701, "trust", nullptr, "", ""}, {"BOB", 702, "keys\\CA", nullptr, "", ""}};
     for (auto& side : sides) {
-        const std::string certificate = install_->StageCertificate(side.name, side.serial);
+        side.certificate = install_->StageCertificate(side.name, side.serial);
         const std::string dir = install_->Path(std::string("two\\") + side.name + "\\");
         side.engine = install_->OpenWith({{1, dir + "own.pem"}, {2, dir + "certs"}, {3, dir + "keys"},
-                                          {7, install_->StageKey(side.name, side.serial)}});
-        const std::int32_t code = CreateDirStructure(side.engine.get(), certificate.c_str(), install_->Path("CA\\ca.pem").c_str());
+                                          {7, install_->StageKey(side.name, side.serial)},
+                                          {25, dir + side.caDir}});
+        const std::int32_t code = CreateDirStructure(side.engine.get(), side.certificate.c_str(), install_->Path("CA\\ca.pem").c_str());
         ASSERT_EQ(code, 0) << ErrorText(side.engine.get(), code);
-        EXPECT_EQ(Names(dir + "keys\\CA"), std::vector<std::string>{"ca1.pem"});
+        EXPECT_EQ(Names(dir + side.caDir), std::vector<std::string>{"ca1.pem"});
         side.transfer = Made(side.engine.get(), [&](char* out) { return ExcludeSelfPublicKeyTransfer(side.engine.get(), out); });
     }
     VORLAN_HANDLE alice = sides[0].engine.get(), bob = sides[1].engine.get();
+    // BOB's certificate is not of ALICE's key: it is refused before anything changes.
+    const auto before = Names(install_->Path("two\\ALICE"));
+    EXPECT_EQ(CreateDirStructure(alice, sides[1].certificate.c_str(), ""), -138);
+    EXPECT_EQ(Names(install_->Path("two\\ALICE")), before);
+    EXPECT_EQ(Read(install_->Path("two\\ALICE\\own.pem")), Read(sides[0].certificate));
+#if !defined(_WIN32)
+    // Neither a device nor a FIFO is read: one has no end, the other waits for a writer.
+    const std::string fifo = install_->Native("staging/fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string buffer(static_cast<std::size_t>(GetMaxPublicKeyTransferSize(alice) + GetMaxReportSize(alice)), '\0');
+    for (const std::string& file : {std::string("/dev/zero"), fifo}) {
+        EXPECT_EQ(GetPublicKeyTransferByFile(alice, buffer.data(), file.c_str()), -107) << file;
+        EXPECT_EQ(GetPublicKeyPropertiesByFile(alice, file.c_str(), buffer.data()), -107) << file;
+        EXPECT_EQ(CreateDirStructure(alice, file.c_str(), ""), -107) << file;
+        EXPECT_EQ(CreateDirStructure(alice, sides[0].certificate.c_str(), file.c_str()), -107) << file;
+    }
+#endif
     EXPECT_EQ(Mail(alice, bob, "BOB"), "code -113") << "no key of BOB yet";
     ASSERT_EQ(IncludePublicKeyTransfer(bob, sides[0].transfer.c_str()), 0);
     ASSERT_EQ(IncludePublicKeyTransfer(alice, sides[1].transfer.c_str()), 0);

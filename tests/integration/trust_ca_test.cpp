@@ -2,8 +2,8 @@
 // make them, through IncludeCACertificateFromTransfer and the real toolkit, in GOST and RSA:
 // a subordinate or link certificate of an installed CA and its root issued again join the CA
 // directory; a user's certificate, a foreign root, a root under the installed CA's name with
-// another key, and a certificate with the installed key but a foreign signature are refused,
-// each with its code, and nothing is written.
+// another key, a certificate with the installed key but a foreign signature, and an expired
+// and a revoked subordinate are refused, each with its code, and nothing is written.
 #include <algorithm>
 
 #include "installation.h"
@@ -21,7 +21,7 @@ protected:
         if (install_ == nullptr) return;
         gost_ = install_->algorithm() == Algorithm::Gost;
         base_ = std::string("catrust_") + (gost_ ? "g" : "r") + "\\";
-        for (const char* sub : {"CA", "made"}) ASSERT_TRUE(CreateDirectoryPath(install_->Path(base_ + sub)));
+        for (const char* sub : {"CA", "CRL", "made"}) ASSERT_TRUE(CreateDirectoryPath(install_->Path(base_ + sub)));
         // The installation's CA is the one installed CA certificate of this test's CA directory.
         ASSERT_TRUE(CopyFileWhole(install_->Path("CA\\ca.pem"), install_->Path(base_ + "CA\\root.pem")));
     }
@@ -36,6 +36,7 @@ protected:
         const std::int32_t built = GetPublicKeyTransferByFile(sender.get(), transfer.data(), certificate.c_str());
         EXPECT_EQ(built, 0) << ErrorText(sender.get(), built);
         EXPECT_EQ(SetCryptoParamValue(receiver.get(), 25, install_->Path(base_ + "CA").c_str()), 0);
+        EXPECT_EQ(SetCryptoParamValue(receiver.get(), 26, install_->Path(base_ + "CRL").c_str()), 0);
         return IncludeCACertificateFromTransfer(receiver.get(), transfer.c_str());
     }
     // Filed: the names and contents of the test's CA directory.
@@ -65,6 +66,18 @@ TEST_P(CATrustTest, OnlyCertificatesAnInstalledCAVouchesForAreFiled) {
     ASSERT_TRUE(ca.SelfSigned("/C=RU/O=Other Bank/CN=Other CA", Made("foreign.pem"), Made("foreign.key")));
     ASSERT_TRUE(ca.SelfSigned(rootName, Made("impostor.pem"), Made("impostor.key")));
     ASSERT_TRUE(ca.Issue("/C=RU/O=Test Bank/CN=CLERK", Made("user.pem"), Made("user.key")));
+    ASSERT_TRUE(ca.IssueCA("/C=RU/O=Test Bank/CN=Old CA", Made("expired.pem"), Made("expired.key"), "20200101000000Z",
+                           "20210101000000Z"));
+    // A subordinate that the root revoked, in a CRL of the root installed here.
+    const std::string config = install_->Native("staging/ca.cnf");
+    ASSERT_TRUE(ca.IssueCA("/C=RU/O=Test Bank/CN=Revoked CA", Made("revoked.pem"), Made("revoked.key")) &&
+                ca.Run("ca", "-config " + OpensslCA::Quote(config) + " -cert " + OpensslCA::Quote(root) + " -keyfile " +
+                                 OpensslCA::Quote(rootKey) + " -revoke " + OpensslCA::Quote(Made("revoked.pem"))) &&
+                ca.WriteCRL(Made("root.crl")));
+    EnginePtr receiver = install_->Open("USER01");
+    ASSERT_EQ(SetCryptoParamValue(receiver.get(), 25, install_->Path(base_ + "CA").c_str()), 0);
+    ASSERT_EQ(SetCryptoParamValue(receiver.get(), 26, install_->Path(base_ + "CRL").c_str()), 0);
+    ASSERT_EQ(IncludeCRL(receiver.get(), install_->Path(base_ + "made\\root.crl").c_str()), 0);
     // The installed CA's key in a certificate that the foreign CA signed.
     const auto q = &OpensslCA::Quote;
     ASSERT_TRUE(ca.Run("pkey", "-in " + q(rootKey) + " -pubout -out " + q(Made("root_pub.pem"))) &&
@@ -74,8 +87,9 @@ TEST_P(CATrustTest, OnlyCertificatesAnInstalledCAVouchesForAreFiled) {
                                       q(install_->Native("staging_other/ca.ext")) + " -set_serial 77 -days 30 -out " +
                                       q(Made("samekey.pem"))));
 
-    const std::pair<const char*, std::int32_t> refused[] = {
-        {"user.pem", -1050}, {"foreign.pem", -1051}, {"impostor.pem", -1051}, {"samekey.pem", -1051}};
+    const std::pair<const char*, std::int32_t> refused[] = {{"user.pem", -1050},    {"foreign.pem", -1051},
+                                                            {"impostor.pem", -1051}, {"samekey.pem", -1051},
+                                                            {"expired.pem", -1052}, {"revoked.pem", -1053}};
     const auto before = Filed();
     for (const auto& [file, code] : refused) {
         EXPECT_EQ(Include(install_->Path(base_ + "made\\" + file)), code) << file;

@@ -112,11 +112,42 @@ TEST_P(TrustTest, MailGoesToTheCurrentCertificate) {
     EXPECT_NE(Exchange("RENEWED", "RENEWED_OLD").second, 0);
 }
 
+// A correspondent's certificate replaces the one filed under its UID only as its successor:
+// issued by an installed CA and valid now, of the same subject and issuer, never older. Sent
+// by a trusted correspondent, anything else is refused and the filed certificate stays.
+TEST_P(TrustTest, OnlyASuccessorReplacesAFiledCertificate) {
+    EnginePtr office = install_->Open("USER02"), user = install_->Open("USER01");
+    auto send = [&](const std::string& certificate) {
+        std::string transfer(static_cast<std::size_t>(GetMaxPublicKeyTransferSize(office.get())) + 1, '\0');
+        EXPECT_EQ(GetPublicKeyTransferByFile(office.get(), transfer.data(), certificate.c_str()), 0);
+        return IncludePublicKeyTransfer(user.get(), transfer.c_str());
+    };
+    const std::string first = Identity("PARTNER1", "/C=RU/O=Partner LLC/CN=PARTNER", "20240101000000Z", "20990101000000Z");
+    const std::string renewed = Identity("PARTNER2", "/C=RU/O=Partner LLC/CN=PARTNER");
+    ASSERT_EQ(send(first), 0);
+    const std::pair<std::string, std::int32_t> cases[] = {
+        {renewed, 0},
+        {first, -135},
+        {Identity("PARTNER3", "/C=RU/O=Mallory Ltd/CN=PARTNER"), -136},
+        {Identity("PARTNER4", "/C=RU/O=Partner LLC/CN=PARTNER", "", "", true), -1033},
+        {Identity("PARTNER5", "/C=RU/O=Partner LLC/CN=PARTNER", "20990101000000Z", "21000101000000Z"), -1031},
+    };
+    for (const auto& [certificate, code] : cases) {
+        EXPECT_EQ(send(certificate), code) << certificate;
+        EXPECT_EQ(platform::ReadWholeFile(install_->Path("certs\\PARTNER.pem")), platform::ReadWholeFile(renewed)) << certificate;
+    }
+}
+
 // Expired, not yet valid, revoked and self-signed recipients are refused, each with its own
-// code and a message that names the recipient and the reason.
+// code and a message that names the recipient and the reason. The library files neither of
+// the last two; an installation may hold them from before.
 TEST_P(TrustTest, DeadOrForeignRecipientsAreRefused) {
-    ASSERT_EQ(Include("LATER", Identity("LATER", "/C=RU/CN=LATER", "20990101000000Z", "21000101000000Z")), 0);
-    ASSERT_EQ(Include("STRANGER", Identity("STRANGER", "/C=RU/CN=STRANGER", "", "", true)), 0);
+    const std::string later = Identity("LATER", "/C=RU/CN=LATER", "20990101000000Z", "21000101000000Z");
+    const std::string stranger = Identity("STRANGER", "/C=RU/CN=STRANGER", "", "", true);
+    EXPECT_EQ(Include("LATER", later), -1031);
+    EXPECT_EQ(Include("STRANGER", stranger), -1033);
+    ASSERT_TRUE(CopyFileWhole(later, install_->Path("certs\\LATER.pem")));
+    ASSERT_TRUE(CopyFileWhole(stranger, install_->Path("certs\\STRANGER.pem")));
     struct Case {
         const char* uid;
         std::int32_t code;

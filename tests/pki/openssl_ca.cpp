@@ -21,6 +21,11 @@ std::string UtcStamp(long days) {
     return text;
 }
 
+// Dates: the validity options of `openssl ca` (start and end empty: now, one year).
+std::string Dates(const std::string& start, const std::string& end) {
+    return start.empty() ? " -days 365" : " -startdate " + start + " -enddate " + end;
+}
+
 }  // namespace
 
 std::string OpensslCA::Quote(const std::string& text) {
@@ -88,11 +93,10 @@ bool OpensslCA::Request(const std::string& keyFile, const std::string& subject, 
 bool OpensslCA::Issue(const std::string& subject, const std::string& certFile, const std::string& keyFile,
                       const std::string& start, const std::string& end) const {
     const std::string request = dir_ + "/request.pem";
-    const std::string dates = start.empty() ? " -days 365" : " -startdate " + start + " -enddate " + end;
     return NewKey(keyFile) && Request(keyFile, subject, request) &&
-           Run("ca", "-batch -utf8 -notext -preserveDN -config " + Quote(dir_ + "/ca.cnf") + " -md " + Digest() +
-                         " -cert " + Quote(caCert_) + " -keyfile " + Quote(caKey_) + " -in " + Quote(request) + " -out " +
-                         Quote(certFile) + dates);
+           Run("ca", "-batch -utf8 -notext -preserveDN -config " + Quote(dir_ + "/ca.cnf") + " -md " + Digest() + " -cert " +
+                         Quote(caCert_) + " -keyfile " + Quote(caKey_) + " -in " + Quote(request) + " -out " +
+                         Quote(certFile) + Dates(start, end));
 }
 
 bool OpensslCA::IssueRequest(const std::string& requestFile, long serial, const std::string& certFile, int days) const {
@@ -111,12 +115,13 @@ bool OpensslCA::SelfSigned(const std::string& subject, const std::string& certFi
                                              Quote(subject) + " -out " + Quote(certFile));
 }
 
-bool OpensslCA::IssueCA(const std::string& subject, const std::string& certFile, const std::string& keyFile) const {
+bool OpensslCA::IssueCA(const std::string& subject, const std::string& certFile, const std::string& keyFile,
+                        const std::string& start, const std::string& end) const {
     const std::string request = dir_ + "/request.pem";
     return NewKey(keyFile) && Request(keyFile, subject, request) &&
            Run("ca", "-batch -notext -preserveDN -config " + Quote(dir_ + "/ca.cnf") + " -md " + Digest() + " -extfile " +
                          Quote(dir_ + "/ca.ext") + " -cert " + Quote(caCert_) + " -keyfile " + Quote(caKey_) + " -in " +
-                         Quote(request) + " -out " + Quote(certFile) + " -days 365");
+                         Quote(request) + " -out " + Quote(certFile) + Dates(start, end));
 }
 
 bool OpensslCA::Reissue(const std::string& subject, const std::string& certFile) const {

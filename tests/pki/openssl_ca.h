@@ -42,8 +42,9 @@ public:
     bool SelfSigned(const std::string& subject, const std::string& certFile, const std::string& keyFile) const;
     // IssueCA: a new key and a CA certificate (basic constraints CA, key usage for certificates
     // and CRLs) for the subject, issued by the root: a subordinate, or the link certificate of
-    // a CA that rolls over to a new key.
-    bool IssueCA(const std::string& subject, const std::string& certFile, const std::string& keyFile) const;
+    // a CA that rolls over to a new key. Dates as Issue's.
+    bool IssueCA(const std::string& subject, const std::string& certFile, const std::string& keyFile,
+                 const std::string& start = "", const std::string& end = "") const;
     // Reissue: the root's key in a new self-signed certificate for the subject.
     bool Reissue(const std::string& subject, const std::string& certFile) const;
     // Revoke: the serial is listed in every CRL written from now on.

@@ -222,11 +222,12 @@ TEST_P(RemoteGenerationTest, FinishLeavesEverythingForARepeatWhenRefused) {
         std::int32_t code;
     } const cases[] = {
         {"no transfer", [&] { return user01->RemoteGenerateFinish(nullptr); }, -101},
-        {"foreign certificate", [&] { return user01->RemoteGenerateFinish(TransferOf(*office, "USER01", Read("USER02\\own.pem")).c_str()); }, -119},
+        {"foreign certificate", [&] { return user01->RemoteGenerateFinish(TransferOf(*office, "USER02", Read("USER02\\own.pem")).c_str()); }, -119},
         {"certificate for another request", [&] {
              Engine other = Open("USER02");
-             return user01->RemoteGenerateFinish(Issue(Start(*other)).c_str());
+             return user01->RemoteGenerateFinish(Issue(Start(*other), "USER02").c_str());
          }, -119},
+        {"owner not the certificate's", [&] { return user01->RemoteGenerateFinish(TransferOf(*office, "USER01", Read("USER02\\own.pem")).c_str()); }, -137},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -122,9 +122,10 @@ TEST_F(TransferMatchTest, AnswersAndLeavesNoDirectoryBehind) {
     }
     const auto calls = Fake().Calls("CertificateAndRequestMatch");
     ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(platform::NativePath(Field(calls[0], 2)) + platform::NativePath(Field(calls[0], 3)),
-              platform::NativePath(Path("tmp\\1\\cer.pem")) + platform::NativePath(Path("tmp\\1\\req.pem")))
-        << "a directory of its own, certificate first";
+    const std::string cer = platform::NativePath(Field(calls[0], 2));
+    EXPECT_EQ(cer.rfind(platform::NativePath(Path("tmp\\vorlan-")), 0), 0u) << "a directory of its own";
+    EXPECT_EQ(cer.substr(0, cer.size() - 7) + "req.pem", platform::NativePath(Field(calls[0], 3)))
+        << "certificate first";
     platform::SetEnv(kTempVariable, Path("missing"));
     std::int32_t match = 7;
     EXPECT_EQ(engine_->CertAndRequestTransferMatch(certificate.c_str(), request.c_str(), &match), -122);

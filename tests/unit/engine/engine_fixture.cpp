@@ -116,6 +116,7 @@ void EngineTest::SetUp() {
     // Contexts cached by earlier tests are closed before the log starts.
     engine_->ClearCash();
     Fake().Reset();
+    Fake().SetResult("CertificateAndPSePrivateKeyMatch", 1);  // the key container is the own certificate's
     ASSERT_EQ(engine_->SetCryptoParamValue(2, (root_ + "certs").c_str()), 0);
 }
 

@@ -39,9 +39,10 @@ TEST(ReportFromDump, KeysFromTheMarkers) {
         // Fields over several lines keep the commas inside their values.
         {"Issuer: O=Bank, Branch 2\r\nCN=CA1\r\nC=RU\r\n        Validity\r\nPublic Key: \r\nK\r\n",
          "ICN=CA1\r\nIC=RU\r\nIO=Bank, Branch 2\r\nPKey=\r\nK\r\n\r\n"},
-        // SP before ST; a tag is found inside a longer one.
-        {"Subject: SP=North, ST=South, OU=Unit, NAME=x\r\n        Subject Public Key Info:\r\nPublic Key: \r\nK\r\n",
-         "S=North\r\nOU=Unit\r\nE=x\r\nPKey=\r\nK\r\n\r\n"},
+        // SP before ST; a tag inside a value or a longer tag is no field.
+        {"Subject: SP=North, ST=South, O=x CN=OFFICE, OU=Unit, NAME=x, CN=BOB\r\n        Subject Public Key Info:\r\n"
+         "Public Key: \r\nK\r\n",
+         "CN=BOB\r\nS=North\r\nO=x CN=OFFICE\r\nOU=Unit\r\nPKey=\r\nK\r\n\r\n"},
         {"R3410 Public Key:\n                    04:41\n                Parameter set: A\n        X509v3 extensions\n",
          "PKey=\r\n04:41\r\nParameter set: A\r\n\r\n"},
         {"R3410 Public Key:\n                04:41\n        Attributes:\n", "PKey=\r\n04:41\r\n\r\n"},

@@ -1,6 +1,7 @@
 // Public key transfers through the fake toolkit, whose verification accepts every signature:
 // building and reading back, both body layouts, hostile transfers, and the filing of the
 // certificates and CA certificates they carry.
+#include <algorithm>
 #include <cstring>
 
 #include "binding/base64.h"
@@ -115,7 +116,9 @@ TEST_F(TransferTest, InclusionKeepsBackupsAndLeavesNothingOnFailure) {
     EXPECT_EQ(Listing(), (std::vector<std::string>{"certs", "certs\\USER01.001", "certs\\USER01.002", "certs\\USER01.pem"}));
     EXPECT_EQ(ReadFile("certs\\USER01.pem") + ReadFile("certs\\USER01.002"), "secondfirst");
     const auto reads = Fake().Calls("GetCurrentUID");
-    EXPECT_EQ(Fake().ParamsOf(Field(reads.back(), 1))[0], root_ + "certs\\crt00001.pem") << "read under its temporary name";
+    EXPECT_TRUE(std::any_of(reads.begin(), reads.end(), [&](const std::string& read) {
+        return Fake().ParamsOf(Field(read, 1))[0] == root_ + "certs\\crt00001.pem";
+    })) << "read under its temporary name";
 
     WriteFile("certs\\USER03.cer", "old cer");
     struct Case {
@@ -133,7 +136,7 @@ TEST_F(TransferTest, InclusionKeepsBackupsAndLeavesNothingOnFailure) {
         const auto before = Listing();
         Fake().SetText("GetCurrentUID", c.subject);
         Fake().SetResult("GetCurrentUID", c.uidResult);
-        EXPECT_EQ(engine_->IncludePublicKeyTransfer(Transfer("USER01", "new").c_str()), c.code) << c.what;
+        EXPECT_EQ(engine_->IncludePublicKeyTransfer(Transfer(c.subject + 4, "new").c_str()), c.code) << c.what;
         EXPECT_EQ(Listing(), before) << c.what;
     }
     EXPECT_EQ(ReadFile("certs\\USER01.pem") + ReadFile("certs\\USER03.cer"), "secondold cer");

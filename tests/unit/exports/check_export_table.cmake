@@ -60,8 +60,9 @@ else()
       set(in_names FALSE)
     endif()
   endforeach()
-  # The DLL stands alone: only the Windows system libraries are imported.
-  set(system_dlls kernel32.dll msvcrt.dll version.dll)
+  # The DLL stands alone: only the Windows system libraries are imported (advapi32 for the
+  # owner-only access list of private temporary directories).
+  set(system_dlls kernel32.dll msvcrt.dll version.dll advapi32.dll)
   foreach(dll IN LISTS imports)
     if(NOT dll IN_LIST system_dlls)
       string(APPEND errors "imports ${dll}, which is not a Windows system DLL\n")
