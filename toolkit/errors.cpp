@@ -50,6 +50,7 @@ const char* ErrorText(std::int32_t code) {
     case kErrCrlOutdated: return "CRL older than the installed list of its issuer";
     case kErrNotCaCertificate: return "Not a CA certificate";
     case kErrCaUntrusted: return "CA certificate not verifiable by an installed CA certificate";
+    case kErrGostEngine: return "GOST engine not loaded: OpenSSL cannot use GOST keys, signatures or ciphers";
     // The engine's codes that take their text from the toolkit.
     case -105: return "Result code -105 is not raised by this version";
     case -106: return "The certificate filed under a UID carries another UID, or the signed data file cannot be written";

@@ -45,6 +45,8 @@ enum Code : std::int32_t {
     // Accepting CA certificates.
     kErrNotCaCertificate = -1050,
     kErrCaUntrusted = -1051,
+    // GOST keys, signatures or ciphers met while OpenSSL has no GOST engine.
+    kErrGostEngine = -1060,
 };
 
 // ErrorText: the fixed text of a toolkit code, or nullptr for an unknown code.
