@@ -29,7 +29,7 @@ struct Output {
 
 // OutputOption: -o FILE on a command that writes.
 void OutputOption(CLI::App* command, std::string& output) {
-    command->add_option("-o,--output", output, "output file, - for standard output (the default)");
+    command->add_option("-o,--output", output, "output file, - for standard output (the default)")->type_name("FILE");
 }
 
 // InOut: the usual positional input and output files ("-": standard input and output) and -o.
@@ -105,9 +105,9 @@ void AddSetup(CLI::App& app, Values& v, std::optional<Command>& chosen) {
                                                 "lay it out from the user's certificate and the CA certificates");
     init->add_flag("--rsa", v.init.rsa, "RSA with triple DES (2048-bit keys)");
     init->add_flag("--gost", v.init.gost, "GOST R 34.10-2012 with GOST 28147-89 (the default)");
-    init->add_option("--subject", v.init.subject, "subject of new requests, as /C=RU/O=Bank/CN=USER01");
-    CLI::Option* cert = init->add_option("--cert", v.init.certificate, "the user's certificate (CreateDirStructure)");
-    init->add_option("--ca", v.init.caFiles, "a CA certificate (repeatable)")->needs(cert);
+    init->add_option("--subject", v.init.subject, "subject of new requests, as /C=RU/O=Bank/CN=USER01")->type_name("SUBJECT");
+    CLI::Option* cert = init->add_option("--cert", v.init.certificate, "the user's certificate (CreateDirStructure)")->type_name("FILE");
+    init->add_option("--ca", v.init.caFiles, "a CA certificate (repeatable)")->needs(cert)->type_name("FILE");
     init->callback([&] {
         if (v.init.rsa && v.init.gost) throw CLI::ValidationError("--rsa and --gost exclude each other");
         chosen = [&v](Host& h) { return Init(h, v.init); };
@@ -123,7 +123,7 @@ void AddSetup(CLI::App& app, Values& v, std::optional<Command>& chosen) {
 
 void AddMessages(CLI::App& app, Values& v, std::optional<Command>& chosen) {
     CLI::App* encrypt = app.add_subcommand("encrypt", "encrypt a file for correspondents");
-    encrypt->add_option("--to", v.to, "a recipient's UID (repeatable)")->required()->expected(1)->allow_extra_args(false)->take_all();
+    encrypt->add_option("--to", v.to, "a recipient's UID (repeatable)")->type_name("UID")->required()->expected(1)->allow_extra_args(false)->take_all();
     InOut(encrypt, v.in, v.out);
     encrypt->callback(Checked(v.out, [&] {
         v.recipients = Recipients(v.to);
@@ -268,7 +268,7 @@ int RunCommandLine(int argc, char** argv) {
                  "vorlan");
     Values v;
     std::optional<Command> chosen;
-    app.add_option("--root", v.global.root, "installation root directory")->envname(kRootVariable);
+    app.add_option("--root", v.global.root, "installation root directory")->envname(kRootVariable)->type_name("DIR");
     app.add_flag("-v,--verbose", v.global.verbose, "say what is done also when standard error is no terminal");
     app.set_version_flag("--version", "vorlan " VORLAN_VERSION);
     AddHelpExports(app, VORLAN_VERSION, kManSections);

@@ -391,7 +391,7 @@ TEST_F(Host, WithoutLibraryOrToolkitEveryCommandFailsWith1) {
     // The program and the library alone, without a toolkit plug-in beside them.
     const fs::path lonely = world_->Dir() / "lonely";
     fs::create_directories(lonely);
-    for (const char* file : {"vorlan", "libvorlan13.so"})
+    for (const char* file : {"vorlan", "libvorlan13.so.1"})
         fs::copy_file(BinDir() + "/" + file, lonely / file, fs::copy_options::overwrite_existing);
     // A plug-in on the system's search path (or in the current directory) is never loaded.
     const std::string host = "cd " + Quote(BinDir()) + " && LD_LIBRARY_PATH=" + Quote(BinDir()) + " " +
