@@ -51,13 +51,13 @@ bool LooksBinary(std::string_view data) {
 std::uint32_t NewFileBits(Contents contents) { return contents == Contents::Private ? 0600 : 0644; }
 
 // CreateNew: a new file with exactly these permission bits; false when the name is taken
-// (by anything, a link too), Failure when it cannot be made for another reason.
-bool CreateNew(const std::string& path, std::string_view data, std::uint32_t bits) {
+// (by anything, a link too), Failure naming shown when it cannot be made for another reason.
+bool CreateNew(const std::string& path, std::string_view data, std::uint32_t bits, const std::string& shown) {
     if (vtk::os::WriteNewFile(path, data, bits)) return true;
     const int why = errno;
     std::error_code error;
     if (fs::symlink_status(path, error).type() == fs::file_type::not_found)
-        throw Failure("cannot write " + path + ": " + std::generic_category().message(why));
+        throw Failure("cannot write " + shown + ": " + std::generic_category().message(why));
     return false;
 }
 
@@ -85,7 +85,7 @@ std::string ReadInput(const std::string& name, std::size_t limit) {
 }
 
 bool WriteNew(const std::string& path, std::string_view data, Contents contents) {
-    return CreateNew(path, data, NewFileBits(contents));
+    return CreateNew(path, data, NewFileBits(contents), path);
 }
 
 void WriteOutput(const std::string& name, std::string_view data, Contents contents) {
@@ -106,7 +106,7 @@ void WriteOutput(const std::string& name, std::string_view data, Contents conten
     for (int attempt = 0;; ++attempt) {
         if (attempt == kNameAttempts) throw Failure("cannot write " + name + ": no free name beside it");
         staged = name + ".part" + std::to_string(10000 + random() % 90000);
-        if (CreateNew(staged, data, bits)) break;
+        if (CreateNew(staged, data, bits, name)) break;
     }
     if (!vtk::os::RenameReplacing(staged, name)) {
         const std::string why = std::generic_category().message(errno);

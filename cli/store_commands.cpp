@@ -60,12 +60,13 @@ int IncludeStaged(Host& host, const std::string& file, decltype(ExportApi::Inclu
     const auto engine = installation.Open();
     const StagedCopy staged(file, installation.Root());
     std::string report;
-    if (describe) {
-        const std::int32_t code = engine->Api().GetMaxReportSize(engine->get());
-        report = Engine::Text(Engine::Room(code, "GetMaxReportSize"), [&](char* b) {
-            staged.Check(*engine, engine->Api().GetPublicKeyPropertiesByFile(engine->get(), staged.Path().c_str(), b),
-                         "GetPublicKeyPropertiesByFile " + file, file);
-        });
+    try {
+        // What is filed is described when the library can; the filing itself decides.
+        if (describe)
+            report = engine->Report([&](char* b) {
+                return engine->Api().GetPublicKeyPropertiesByFile(engine->get(), staged.Path().c_str(), b);
+            }, "GetPublicKeyPropertiesByFile");
+    } catch (const Failure&) {
     }
     staged.Check(*engine, (engine->Api().*include)(engine->get(), staged.Path().c_str()), what + " " + file, file);
     for (const std::string& line : CertificateFacts::FromReport(report).Lines()) host.Out().Value(line);

@@ -115,6 +115,7 @@ TEST_F(Host, FailuresExitWith1WithTheReasonAndWriteNothing) {
         {{"transfer", "show", P("huge")}, "longer than"},
         {{"transfer", "save", P("garbage.trf"), P("no-such-dir")}, "no directory"},
         {{"crl", "include", P("garbage")}, "IncludeCRL"},
+        {{"cert", "include", P("garbage")}, "IncludePublicKey " + P("garbage") + ": -1018"},
         {{"crl", "include", P("missing.crl")}, "no such file"},
         {{"cert", "include", P("missing.pem")}, "no such file"},
         {{"cert", "report", "NOBODY"}, "GetReport NOBODY: -113"},
