@@ -320,6 +320,13 @@ TEST_F(Host, TransfersRoundTripAndMatch) {
     const Ran saved = world_->Vorlan({"transfer", "save", P("req.trf"), world_->Dir().string(), "--name", "back.req"});
     EXPECT_EQ(saved.exit, 0) << saved.err;
     EXPECT_EQ(ReadFile(P("back.req")), ReadFile(P("USER01.req")));
+    // An owner longer than GetMaxUIDLength says: the buffer has the room the library may fill.
+    const std::string owner(64, 'L');
+    ASSERT_TRUE(world_->OpenSsl("req -new -newkey gost2012_256 -pkeyopt paramset:A -nodes -keyout long.key -subj /CN=" +
+                                owner + " -out long.req"));
+    ASSERT_TRUE(world_->OpenSsl("ca -batch -notext -config ca.cnf -in long.req -out long.pem"));
+    ASSERT_EQ(world_->Vorlan({"transfer", "from-file", P("long.pem"), "-o", P("long.trf")}).exit, 0);
+    EXPECT_EQ(world_->Vorlan({"transfer", "show", P("long.trf")}).out.rfind("Owner=" + owner + "\n", 0), 0u);
 }
 
 TEST_F(Host, RenewalWithoutItsUtilityFailsAndLeavesTheKeysWorking) {
