@@ -123,7 +123,8 @@ void AddSetup(CLI::App& app, Values& v, std::optional<Command>& chosen) {
 
 void AddMessages(CLI::App& app, Values& v, std::optional<Command>& chosen) {
     CLI::App* encrypt = app.add_subcommand("encrypt", "encrypt a file for correspondents");
-    encrypt->add_option("--to", v.to, "a recipient's UID (repeatable)")->type_name("UID")->required()->expected(1)->allow_extra_args(false)->take_all();
+    encrypt->add_option("--to", v.to, "a recipient's UID (repeatable)")
+        ->type_name("UID")->required()->expected(1)->allow_extra_args(false)->take_all();
     InOut(encrypt, v.in, v.out);
     encrypt->callback(Checked(v.out, [&] {
         v.recipients = Recipients(v.to);
