@@ -269,6 +269,7 @@ int RunCommandLine(int argc, char** argv) {
                  "vorlan");
     Values v;
     std::optional<Command> chosen;
+    app.allow_windows_style_options(false);  // "/path" is a file, also on Windows (and under Wine)
     app.add_option("--root", v.global.root, "installation root directory")->envname(kRootVariable)->type_name("DIR");
     app.add_flag("-v,--verbose", v.global.verbose, "say what is done also when standard error is no terminal");
     app.set_version_flag("--version", "vorlan " VORLAN_VERSION);

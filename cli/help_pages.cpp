@@ -77,8 +77,11 @@ std::string ManPage(const CLI::App& app, const std::string& version, const std::
     for (char c : name) upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
     std::string page = ".TH " + Roff(upper) + " 1 \"\" \"" + Roff(name + " " + version) + "\" \"User Commands\"\n";
     const std::string description = app.get_description();
+    // The name line: the description's first sentence without the program's name before it.
     const auto colon = description.find(": ");
-    page += ".SH NAME\n" + Roff(name) + " \\- " + Roff(colon == std::string::npos ? description : description.substr(colon + 2, description.find(". ") - colon - 2)) + "\n";
+    const std::string summary =
+        colon == std::string::npos ? description : description.substr(colon + 2, description.find(". ") - colon - 2);
+    page += ".SH NAME\n" + Roff(name) + " \\- " + Roff(summary) + "\n";
     page += ".SH SYNOPSIS\n.B " + Roff(name) + "\n[\\fIoptions\\fR]";
     if (!Commands(app).empty()) page += " \\fIcommand\\fR [\\fIcommand options\\fR]";
     for (const CLI::Option* o : Visible(app))

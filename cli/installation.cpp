@@ -64,8 +64,9 @@ void CheckParamValue(const Engine& engine, int index, const std::string& value) 
     }();
     if (kind.kind == kKindNumber) {
         if (!AllDigits(value) || value.size() > 18 || (high >= 0 && (std::stoll(value) < low || std::stoll(value) > high)))
-            throw UsageError(name + " takes a number" + (high >= 0 ? " from " + std::to_string(low) + " to " + std::to_string(high) : "") +
-                             ", not \"" + value + "\"");
+            throw UsageError(name + " takes a number" +
+                             (high >= 0 ? " from " + std::to_string(low) + " to " + std::to_string(high) : "") + ", not \"" +
+                             value + "\"");
     } else if (kind.kind == kKindText || kind.kind == kKindList) {
         if (high >= 0 && static_cast<long long>(value.size()) > high)
             throw UsageError(name + " takes at most " + std::to_string(high) + " characters");

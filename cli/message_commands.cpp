@@ -110,8 +110,9 @@ int Verify(Host& host, bool ignoreTime, const std::string& data, const std::stri
     const Bytes bytes = NotEmpty(ReadInput(data, kMaxCall), data, "the library verifies signatures of one byte at least");
     const Bytes sig = ReadInput(signature, kMaxSignatureFile);
     const auto verify = ignoreTime ? api.VerifySignWOCheckValidity : api.VerifyData;
-    const std::string signer = engine->Uid([&](char* b) { return verify(engine->get(), Data(bytes), Size(bytes), Data(sig), Size(sig), b); },
-                                           ignoreTime ? "VerifySignWOCheckValidity" : "VerifyData");
+    const std::string signer =
+        engine->Uid([&](char* b) { return verify(engine->get(), Data(bytes), Size(bytes), Data(sig), Size(sig), b); },
+                    ignoreTime ? "VerifySignWOCheckValidity" : "VerifyData");
     host.Out().Value(Printable(signer));
     // The certificate filed under the signer's UID says which one of that name it is.
     try {

@@ -100,6 +100,7 @@ int main(int argc, char** argv) {
     CLI::App app(kDescription, "vorlan-keygen");
     std::string directory, kind = "gost";
     bool force = false;
+    app.allow_windows_style_options(false);  // "/path" is a directory, also on Windows (and under Wine)
     app.add_option("directory", directory, "where the key container is made (created when missing)")->required();
     app.add_option("kind", kind, "gost (GOST R 34.10-2012, the default) or rsa (RSA, 2048 bits)")
         ->check(CLI::IsMember({"gost", "rsa"}));
