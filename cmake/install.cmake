@@ -2,7 +2,7 @@
 # development link; on Windows vorlan13.dll), the header, the toolkit plug-ins beside the
 # library (where the library looks for them), vorlan and vorlan-keygen, their manual pages
 # and bash completion, a pkg-config file and a CMake package (find_package(vorlan13) gives
-# the imported target vorlan13::vorlan13).
+# the imported target vorlan13::vorlan13), and the README.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -12,6 +12,7 @@ install(TARGETS vorlan13 EXPORT vorlan13Targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
 install(FILES ${VORLAN_ROOT}/include/vorlan13.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
+install(FILES ${VORLAN_ROOT}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # Plug-ins beside the library: the bin directory on Windows, the library directory elsewhere.
 if(WIN32)
