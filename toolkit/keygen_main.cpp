@@ -80,7 +80,7 @@ int Make(const std::string& directory, const std::string& kind, bool force) {
         const std::string aside = Aside(dir);
         MakeOwnDirectory(aside);
         vtk::SetContainerAside(dir, aside);
-        std::cerr << "vorlan-keygen: moved " << identity << " to " << aside << "\n";
+        if (StderrIsTerminal()) std::cerr << "vorlan-keygen: moved " << identity << " to " << aside << "\n";
     }
     vtk::EnsureCryptoReady();
     MakeOwnDirectory(dir);
