@@ -1,5 +1,6 @@
 // The commands of vorlan, one function each, called by the command line once it is parsed.
-// Each returns the exit code (0) or throws Failure (1) or UsageError (2).
+// Each returns the exit code (0) or throws Failure (1) or UsageError (2). An output named ""
+// is standard output by default, "-" standard output as asked.
 #pragma once
 
 #include <cstdint>
@@ -26,13 +27,14 @@ int ErrorText(Host& host, std::int32_t code);
 int Info(Host& host);
 
 // ---- messages (message_commands.cpp) -------------------------------------------------------
-int Encrypt(Host& host, const std::string& recipients, const std::string& in, const std::string& out);
+int Encrypt(Host& host, const std::vector<std::string>& recipients, const std::string& in, const std::string& out);
 int Decrypt(Host& host, const std::string& in, const std::string& out);
 int Sign(Host& host, bool attached, const std::string& in, const std::string& out);
 int Verify(Host& host, bool ignoreTime, const std::string& data, const std::string& signature);
 int Unsign(Host& host, const std::string& in, const std::string& out);
 
-// ---- certificate store (store_commands.cpp) ------------------------------------------------
+// ---- certificate store (store_commands.cpp, store_listing.cpp) ----------------------------
+int CertList(Host& host);
 int CertInclude(Host& host, const std::string& file);
 int CertRemove(Host& host, const std::string& uid);
 int CertReport(Host& host, const std::string& uid, const std::string& file);

@@ -13,6 +13,10 @@ namespace {
 constexpr std::size_t kSpare = 16;
 // The error text's size when the library cannot say (no toolkit to ask).
 constexpr std::size_t kFallbackErrorLength = 1024;
+// An owner UID of a transfer is up to 256 characters, whatever GetMaxUIDLength says.
+constexpr std::size_t kOwnerUidRoom = 257;
+// The library's codes for a toolkit plug-in that is missing or lacks functions.
+constexpr std::int32_t kNoPlugin = -127, kIncompletePlugin = -128;
 
 }  // namespace
 
@@ -57,6 +61,13 @@ void Engine::Check(std::int32_t code, const std::string& what) const {
 
 int Engine::ParamCount() const {
     const std::int32_t count = api_.GetCryptoParamNumber(handle_);
+    if (count > 0) return count;
+    // The size queries answer 0 without a plug-in; an operation tells why.
+    std::int32_t code = 0;
+    Text(UidRoom(), [&](char* b) { code = api_.GetCurrentUserUID(handle_, b); });
+    if (code == kNoPlugin || code == kIncompletePlugin)
+        Check(code, "no usable toolkit plug-in (looked for beside vorlan, beside the library and in the root's EXE, "
+                    "SYSTEM and USER directories)");
     if (count < 0) Check(count, "GetCryptoParamNumber");
     return count;
 }
@@ -75,12 +86,26 @@ std::size_t Engine::TransferSize() const {
     return Room(api_.GetMaxPublicKeyTransferSize(handle_), "GetMaxPublicKeyTransferSize");
 }
 
-std::string Engine::CurrentUser() const {
+std::size_t Engine::UidRoom() const {
+    return std::max(Room(api_.GetMaxUIDLength(handle_), "GetMaxUIDLength") + 1, kOwnerUidRoom);
+}
+
+std::string Engine::Uid(const std::function<std::int32_t(char*)>& call, const std::string& what) const {
     std::int32_t code = 0;
-    std::string uid = Text(Room(api_.GetMaxUIDLength(handle_), "GetMaxUIDLength"),
-                           [&](char* b) { code = api_.GetCurrentUserUID(handle_, b); });
-    Check(code, "GetCurrentUserUID");
+    std::string uid = Text(UidRoom(), [&](char* b) { code = call(b); });
+    Check(code, what);
     return uid;
+}
+
+std::string Engine::Report(const std::function<std::int32_t(char*)>& call, const std::string& what) const {
+    std::int32_t code = 0;
+    std::string report = Text(Room(api_.GetMaxReportSize(handle_), "GetMaxReportSize"), [&](char* b) { code = call(b); });
+    Check(code, what);
+    return report;
+}
+
+std::string Engine::CurrentUser() const {
+    return Uid([&](char* b) { return api_.GetCurrentUserUID(handle_, b); }, "GetCurrentUserUID");
 }
 
 }  // namespace vorlan::cli

@@ -38,6 +38,13 @@ public:
     std::string ParamValue(int index) const;
     // TransferSize: the longest transfer text (GetMaxPublicKeyTransferSize); throws Failure.
     std::size_t TransferSize() const;
+    // UidRoom: room for a UID the library writes: GetMaxUIDLength, and never less than an
+    // owner UID of a transfer may take (256 characters and the terminator).
+    std::size_t UidRoom() const;
+    // Uid: a UID written by call into a buffer of UidRoom; throws Failure(what) for a code.
+    std::string Uid(const std::function<std::int32_t(char*)>& call, const std::string& what) const;
+    // Report: a report written by call into a buffer of GetMaxReportSize; throws Failure(what).
+    std::string Report(const std::function<std::int32_t(char*)>& call, const std::string& what) const;
     // CurrentUser: the UID of the installation's user (GetCurrentUserUID); throws Failure.
     std::string CurrentUser() const;
 

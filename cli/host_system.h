@@ -26,6 +26,18 @@ private:
     std::string error_;
 };
 
+// LoadedModule: a module the process has loaded already, found by its file name
+// ("mplugf.so"): its full path ("" when none is loaded) and the address of a symbol in it.
+struct LoadedModule {
+    std::string path;
+    void* symbol = nullptr;
+};
+LoadedModule FindLoadedModule(const std::string& fileName, const char* symbol);
+
+// MakePrivateDirectory: one directory level, new, for the owner alone (0700 whatever the
+// umask); "" when made or already a directory, else why it could not be made.
+std::string MakePrivateDirectory(const std::string& path);
+
 // ExecutablePath: the full path of the running program.
 std::string ExecutablePath();
 // ExecutableSuffix: ".exe" on Windows, "" elsewhere.

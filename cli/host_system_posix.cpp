@@ -1,5 +1,7 @@
 #include <dlfcn.h>
+#include <link.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,6 +58,42 @@ Module::~Module() {
 }
 
 void* Module::Symbol(const char* name) const { return handle_ != nullptr ? ::dlsym(handle_, name) : nullptr; }
+
+LoadedModule FindLoadedModule(const std::string& fileName, const char* symbol) {
+    struct Search {
+        const std::string& name;
+        std::string path;
+    } search{fileName, {}};
+    ::dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* data) {
+            auto* s = static_cast<Search*>(data);
+            const std::string path = info->dlpi_name != nullptr ? info->dlpi_name : "";
+            if (path.size() <= s->name.size() || path.compare(path.size() - s->name.size(), s->name.size(), s->name) != 0 ||
+                path[path.size() - s->name.size() - 1] != '/')
+                return 0;
+            s->path = path;
+            return 1;
+        },
+        &search);
+    LoadedModule module{search.path, nullptr};
+    if (module.path.empty()) return module;
+    // A reference of our own for the look-up only: the module stays loaded by its owner.
+    if (void* handle = ::dlopen(module.path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
+        module.symbol = ::dlsym(handle, symbol);
+        ::dlclose(handle);
+    }
+    return module;
+}
+
+std::string MakePrivateDirectory(const std::string& path) {
+    if (::mkdir(path.c_str(), 0700) != 0) {
+        const int why = errno;
+        struct stat st;
+        if (why == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return {};
+        return std::strerror(why);
+    }
+    return ::chmod(path.c_str(), 0700) == 0 ? std::string() : std::strerror(errno);
+}
 
 std::string ExecutablePath() {
     char buffer[PATH_MAX + 1] = {};

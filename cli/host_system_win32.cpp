@@ -66,6 +66,25 @@ void* Module::Symbol(const char* name) const {
     return handle_ != nullptr ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name)) : nullptr;
 }
 
+LoadedModule FindLoadedModule(const std::string& fileName, const char* symbol) {
+    LoadedModule module;
+    HMODULE handle = GetModuleHandleA(fileName.c_str());
+    if (handle == nullptr) return module;
+    char buffer[MAX_PATH + 1] = {};
+    module.path.assign(buffer, GetModuleFileNameA(handle, buffer, MAX_PATH));
+    module.symbol = reinterpret_cast<void*>(GetProcAddress(handle, symbol));
+    return module;
+}
+
+std::string MakePrivateDirectory(const std::string& path) {
+    if (CreateDirectoryA(path.c_str(), nullptr)) return {};
+    const DWORD why = GetLastError();
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (why == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {};
+    return "error " + std::to_string(why);
+}
+
 std::string ExecutablePath() {
     wchar_t buffer[MAX_PATH + 1] = {};
     const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);

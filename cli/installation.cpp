@@ -23,6 +23,9 @@ bool AllDigits(const std::string& text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// Kinds of GetParamInfo with a value vorlan can check.
+constexpr std::int32_t kKindNumber = 1, kKindText = 2, kKindList = 4, kKindChoice = 7;
+
 }  // namespace
 
 ParamKind KindOf(const Engine& engine, int index) {
@@ -48,7 +51,40 @@ int ParamIndex(const Engine& engine, const std::string& key) {
 
 bool IsHostKey(const std::string& key) { return SameText(key, kRemoteGenerateKey) || SameText(key, kKeyGeneratorKey); }
 
+void CheckParamValue(const Engine& engine, int index, const std::string& value) {
+    if (value.empty()) return;  // the parameter's default
+    const ParamKind kind = KindOf(engine, index);
+    const std::string name = engine.ParamName(index);
+    const auto [low, high] = [&] {
+        const auto dots = kind.hint.find("..");
+        const std::string upper = dots == std::string::npos ? kind.hint : kind.hint.substr(dots + 2);
+        const std::string lower = dots == std::string::npos ? "0" : kind.hint.substr(0, dots);
+        return std::pair(AllDigits(lower) && lower.size() < 19 ? std::stoll(lower) : 0LL,
+                         AllDigits(upper) && upper.size() < 19 ? std::stoll(upper) : -1LL);
+    }();
+    if (kind.kind == kKindNumber) {
+        if (!AllDigits(value) || value.size() > 18 || (high >= 0 && (std::stoll(value) < low || std::stoll(value) > high)))
+            throw UsageError(name + " takes a number" +
+                             (high >= 0 ? " from " + std::to_string(low) + " to " + std::to_string(high) : "") + ", not \"" +
+                             value + "\"");
+    } else if (kind.kind == kKindText || kind.kind == kKindList) {
+        if (high >= 0 && static_cast<long long>(value.size()) > high)
+            throw UsageError(name + " takes at most " + std::to_string(high) + " characters");
+    } else if (kind.kind == kKindChoice) {
+        std::string choices = kind.hint;
+        for (std::size_t at; (at = choices.find("\r\n")) != std::string::npos;) choices.replace(at, 2, "|");
+        bool known = false;
+        for (std::size_t at = 0; at <= choices.size();) {
+            const std::size_t end = std::min(choices.find('|', at), choices.size());
+            known = known || SameText(choices.substr(at, end - at), value);
+            at = end + 1;
+        }
+        if (!known) throw UsageError(name + " is one of " + choices + ", not \"" + value + "\"");
+    }
+}
+
 void SetParam(Settings& settings, const Engine& engine, int index, const std::string& value) {
+    CheckParamValue(engine, index, value);
     std::optional<int> line;
     for (const SettingsEntry& entry : settings.Entries())
         if (!IsHostKey(entry.key) && ParamIndex(engine, entry.key) == index) line = entry.line;
@@ -107,6 +143,8 @@ std::unique_ptr<Engine> Installation::Open() const {
     return engine;
 }
 
-void Installation::Save() const { WriteOutput((root_ / kSettingsFileName).string(), settings_.Text()); }
+void Installation::Save() const {
+    WriteOutput((root_ / kSettingsFileName).string(), settings_.Text(), Contents::Private);
+}
 
 }  // namespace vorlan::cli

@@ -30,8 +30,12 @@ ParamKind KindOf(const Engine& engine, int index);
 int ParamIndex(const Engine& engine, const std::string& key);
 // IsHostKey: true for the host's own settings (not engine parameters).
 bool IsHostKey(const std::string& key);
-// SetParam: sets parameter index in the settings: the entry that names it (by number or by
-// name) changes, or an entry under the parameter's name is added.
+// CheckParamValue: throws UsageError for a value the parameter's kind and hint do not allow
+// (a number outside its range, a text too long, a choice not offered); "" is the default.
+void CheckParamValue(const Engine& engine, int index, const std::string& value);
+// SetParam: sets parameter index in the settings, once CheckParamValue allows the value: the
+// entry that names it (by number or by name) changes, or an entry under the parameter's name
+// is added.
 void SetParam(Settings& settings, const Engine& engine, int index, const std::string& value);
 
 class Installation {

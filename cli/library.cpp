@@ -1,6 +1,7 @@
 #include "library.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "failure.h"
 
@@ -21,14 +22,18 @@ const char* LibraryFileName() {
 #if defined(_WIN32)
     return "vorlan13.dll";
 #else
-    return "libvorlan13.so";
+    return "libvorlan13.so.1";
 #endif
 }
 
 std::string DefaultLibraryPath() {
     if (const char* path = std::getenv("VORLAN_LIBRARY"); path != nullptr && *path != '\0') return path;
     const std::string self = host::ExecutablePath();
-    return self.substr(0, self.find_last_of("/\\") + 1) + LibraryFileName();
+    const std::string dir = self.substr(0, self.find_last_of("/\\") + 1);
+    // Beside vorlan (a build, Windows), else in the library directory of an installation.
+    const std::string beside = dir + LibraryFileName(), installed = dir + VORLAN_BIN_TO_LIB + "/" + LibraryFileName();
+    std::error_code error;
+    return std::filesystem::exists(beside, error) || !std::filesystem::exists(installed, error) ? beside : installed;
 }
 
 Library::Library(const std::string& path) : path_(path), module_(path) {

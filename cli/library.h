@@ -10,9 +10,10 @@
 
 namespace vorlan::cli {
 
-// LibraryFileName: the library's file name on this platform ("vorlan13.dll", "libvorlan13.so").
+// LibraryFileName: the library's file name on this platform ("vorlan13.dll", "libvorlan13.so.1").
 const char* LibraryFileName();
-// DefaultLibraryPath: $VORLAN_LIBRARY when set, else the library beside the host program.
+// DefaultLibraryPath: $VORLAN_LIBRARY when set, else the library beside the host program, else
+// the one in the installation's library directory.
 std::string DefaultLibraryPath();
 
 class Library {

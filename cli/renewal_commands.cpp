@@ -1,5 +1,6 @@
 // request and renew: certificate requests for the key container, and key renewal by the
 // step protocol of RemoteGenerateStartEx / RemoteGenerateFinishEx.
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -15,19 +16,37 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr int kOwnCertificate = 1;
 constexpr int kRequestFile = 9;
-constexpr int kSignature = 5;
 constexpr int kBackupDir = 23;
 constexpr char kLastStep[] = "LAST STEP";
 
-// KeyGenerator: the utility of the settings, else vorlan-keygen beside vorlan, else on PATH.
-std::string KeyGenerator(const Installation& installation) {
+// KeyGenerator: the utility of the settings, run with DIRECTORY KIND; else vorlan-keygen
+// beside vorlan (else on PATH), which also moves the container of the last renewal aside.
+std::pair<std::string, std::vector<std::string>> KeyGenerator(const Installation& installation, const std::string& dir,
+                                                              const std::string& kind) {
     if (const auto configured = installation.Config().Get(kKeyGeneratorKey); configured && !configured->empty())
-        return *configured;
+        return {*configured, {dir, kind}};
     const std::string name = std::string("vorlan-keygen") + host::ExecutableSuffix();
     const fs::path beside = fs::path(host::ExecutablePath()).parent_path() / name;
     std::error_code error;
-    return fs::exists(beside, error) ? beside.string() : name;
+    return {fs::exists(beside, error) ? beside.string() : name, {"--force", dir, kind}};
+}
+
+// KeyKind: "gost" or "rsa", the kind of the current certificate's key (its report's key
+// algorithm), so that the new keys are of the kind the CA certifies for this user.
+std::string KeyKind(const Engine& engine) {
+    const std::string own = engine.ParamValue(kOwnCertificate);
+    if (own.empty()) throw Failure("no own certificate (parameter 1): nothing to renew");
+    const std::string report = engine.Report(
+        [&](char* b) { return engine.Api().GetPublicKeyPropertiesByFile(engine.get(), own.c_str(), b); },
+        "GetPublicKeyPropertiesByFile " + own);
+    const auto at = report.find("PKeyAlg=");
+    std::string algorithm = at == std::string::npos ? "" : report.substr(at + 8, report.find('\r', at) - at - 8);
+    for (char& c : algorithm) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (algorithm.find("gost") != std::string::npos) return "gost";
+    if (algorithm.find("rsa") != std::string::npos) return "rsa";
+    throw Failure("the key of " + own + " is neither GOST nor RSA (\"" + Printable(algorithm) + "\"): no keys of its kind can be made");
 }
 
 std::string Trimmed(const std::string& text) {
@@ -86,23 +105,22 @@ int Renew(Host& host, const std::string& name, bool fromParams, const std::strin
     if (backup.empty()) throw Failure("no PSE backup directory: set parameter 23, where the new keys are made");
     if (installation.Config().Get(kRemoteGenerateKey).value_or("").empty())
         throw Failure(std::string("no remote generation directory: set ") + kRemoteGenerateKey);
-    const std::string kind = engine->ParamValue(kSignature) == "SHA1" ? "rsa" : "gost";
-    const std::string keygen = KeyGenerator(installation);
+    const auto [keygen, arguments] = KeyGenerator(installation, backup, KeyKind(*engine));
 
     const std::int32_t family = fromParams ? 10 : 0;
     StepProtocol protocol(*engine, host.Out(), name, family);
     protocol.Next(family + 2, "started");
     protocol.Next(family + 3, "current keys checked; key changes locked out");
     protocol.Next(family + 5, "current key container backed up");
-    const host::ProgramRun run = host::RunProgram(keygen, {backup, kind});
+    const host::ProgramRun run = host::RunProgram(keygen, arguments);
     if (run.exitCode != 0)
         throw Failure("the key generation utility " + keygen + " failed" +
                       (run.exitCode < 0 ? std::string(" to start") : " with exit code " + std::to_string(run.exitCode)));
-    host.Out().Progress("renew: " + keygen + " made the key container " + Trimmed(run.output) + " in " + backup);
+    host.Out().Progress("renew: " + keygen + ": " + Printable(Trimmed(run.output), 400));
     protocol.Next(family + 2, "request for the new keys made");
     if (protocol.Marker() != kLastStep) throw Failure("RemoteGenerateStartEx did not mark the last step");
     protocol.Next(1, "new keys packed, request transfer signed with the current key");
-    WriteOutput(out, protocol.Marker() + "\n");
+    WriteOutput(out, protocol.Marker() + "\n", Contents::Public);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "data_files.h"
 #include "failure.h"
+#include "host_system.h"
 
 namespace vorlan::cli {
 
@@ -28,6 +29,14 @@ enum : int {
 };
 // CreateDirStructure reads no more of its CA list.
 constexpr std::size_t kMaxCAList = 255;
+// The toolkit plug-ins the library loads, by file name on this platform.
+#if defined(_WIN32)
+constexpr const char* kPluginFiles[] = {"mplugf.dll", "mplug.dll", "mplug2.dll"};
+#define MPRO_INFO_CALL __stdcall
+#else
+constexpr const char* kPluginFiles[] = {"mplugf.so", "mplug.so", "mplug2.so"};
+#define MPRO_INFO_CALL
+#endif
 
 // Subject tags of --subject and the parameters that hold them.
 const std::map<std::string, int> kSubjectParams = {
@@ -74,10 +83,15 @@ void DefaultSettings(Settings& settings, const Engine& probe) {
     settings.Set(kRemoteGenerateKey, "renew");
 }
 
+// CreateDirectory: a directory and its missing parents, each one made the owner's alone.
 void CreateDirectory(const std::string& path) {
-    std::error_code error;
-    fs::create_directories(path, error);
-    if (error) throw Failure("cannot create " + path + ": " + error.message());
+    fs::path made;
+    for (const fs::path& part : fs::absolute(path).lexically_normal()) {
+        made /= part;
+        if (part.empty() || made == made.root_path()) continue;
+        if (const std::string why = host::MakePrivateDirectory(made.string()); !why.empty())
+            throw Failure("cannot create " + made.string() + ": " + why);
+    }
 }
 
 std::string KindName(std::int32_t kind) {
@@ -90,6 +104,21 @@ std::string KindName(std::int32_t kind) {
         case 11: return "directory";
         default: return "kind " + std::to_string(kind);
     }
+}
+
+// ToolkitDescription: the plug-in the library loaded, and what it says it runs on.
+std::string ToolkitDescription() {
+    using Describe = std::int32_t(MPRO_INFO_CALL*)(char*, std::int32_t);
+    for (const char* file : kPluginFiles) {
+        const host::LoadedModule plugin = host::FindLoadedModule(file, "VorlanToolkitInfo");
+        if (plugin.path.empty()) continue;
+        std::string text = plugin.path;
+        if (plugin.symbol == nullptr) return text + " (it does not say what it runs on)";
+        char info[1024] = {};
+        reinterpret_cast<Describe>(plugin.symbol)(info, sizeof info);
+        return text + "\n             " + Printable(info, sizeof info);
+    }
+    return "no plug-in loaded";
 }
 
 std::string OneLine(std::string text) {
@@ -208,12 +237,15 @@ int Info(Host& host) {
     const ExportApi& api = library.Api();
     const VORLAN_HANDLE h = engine.get();
     const auto n = [](std::int32_t value) { return std::to_string(value); };
+    host.Out().Value("vorlan       " VORLAN_VERSION);
     host.Out().Value("library      " + library.Path() + " (" + n(library.ExportsFound()) + " of " +
                      n(Library::ExportsListed()) + " exports)");
     const std::int32_t type = api.GetRemoteGenType(h);
     host.Out().Value("engine       remote key generation type " + n(type) +
                      (type == 3 ? " (PSE engine: keys in a personal security environment, renewal by steps)" : ""));
-    host.Out().Value("toolkit      " + n(api.GetCryptoParamNumber(h)) + " parameters");
+    const std::int32_t parameters = api.GetCryptoParamNumber(h);  // loads the plug-in
+    host.Out().Value("toolkit      " + ToolkitDescription() + (parameters > 0 ? ", " + n(parameters) + " parameters" : ""));
+    if (parameters <= 0) engine.ParamCount();  // says why there is no toolkit
     host.Out().Value("sizes        UID " + n(api.GetMaxUIDLength(h)) + ", parameter name " +
                      n(api.GetMaxCryptoParamNameLength(h)) + ", parameter value " +
                      n(api.GetMaxCryptoParamValueLength(h)) + ", error text " + n(api.GetMaxErrorStringLength(h)) +

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "certificate_facts.h"
 #include "commands.h"
 #include "data_files.h"
 #include "failure.h"
@@ -21,11 +22,14 @@ std::string TransferText(const Engine& engine, const std::function<std::int32_t(
 }
 
 std::string OwnerOf(const Engine& engine, const std::string& transfer) {
-    std::int32_t code = 0;
-    const std::string uid = Engine::Text(Engine::Room(engine.Api().GetMaxUIDLength(engine.get()), "GetMaxUIDLength"),
-                                         [&](char* b) { code = engine.Api().GetUIDByPublicKeyTransfer(engine.get(), transfer.c_str(), b); });
-    engine.Check(code, "GetUIDByPublicKeyTransfer");
-    return uid;
+    return engine.Uid([&](char* b) { return engine.Api().GetUIDByPublicKeyTransfer(engine.get(), transfer.c_str(), b); },
+                      "GetUIDByPublicKeyTransfer");
+}
+
+std::string PropertiesOf(const Engine& engine, const std::string& transfer) {
+    return engine.Report(
+        [&](char* b) { return engine.Api().GetPublicKeyPropertiesByTransfer(engine.get(), transfer.c_str(), b); },
+        "GetPublicKeyPropertiesByTransfer");
 }
 
 }  // namespace
@@ -36,8 +40,8 @@ int TransferExport(Host& host, const std::string& uid, const std::string& out) {
     const std::string text = TransferText(*engine, [&](char* b) {
         return uid.empty() ? api.ExcludeSelfPublicKeyTransfer(engine->get(), b) : api.GetPublicKeyTransfer(engine->get(), uid.c_str(), b);
     }, uid.empty() ? "ExcludeSelfPublicKeyTransfer" : "GetPublicKeyTransfer " + uid);
-    WriteOutput(out, text + "\n");
-    host.Out().Progress("transfer of " + (uid.empty() ? engine->CurrentUser() : uid) + "'s certificate");
+    WriteOutput(out, text + "\n", Contents::Public);
+    host.Out().Progress("transfer of " + Printable(uid.empty() ? engine->CurrentUser() : uid) + "'s certificate");
     return 0;
 }
 
@@ -45,8 +49,10 @@ int TransferImport(Host& host, const std::string& transfer) {
     const auto engine = host.Open();
     const std::string text = ReadTransfer(transfer, engine->TransferSize());
     const std::string uid = OwnerOf(*engine, text);
+    const CertificateFacts facts = CertificateFacts::FromReport(PropertiesOf(*engine, text));
     engine->Check(engine->Api().IncludePublicKeyTransfer(engine->get(), text.c_str()), "IncludePublicKeyTransfer " + transfer);
-    host.Out().Value(uid);
+    host.Out().Value(Printable(uid));
+    for (const std::string& line : facts.Lines()) host.Out().Value(line);
     return 0;
 }
 
@@ -54,12 +60,8 @@ int TransferShow(Host& host, const std::string& transfer) {
     const auto engine = host.Open();
     const std::string text = ReadTransfer(transfer, engine->TransferSize());
     const std::string uid = OwnerOf(*engine, text);
-    std::int32_t code = 0;
-    const std::string properties =
-        Engine::Text(Engine::Room(engine->Api().GetMaxReportSize(engine->get()), "GetMaxReportSize"),
-                     [&](char* b) { code = engine->Api().GetPublicKeyPropertiesByTransfer(engine->get(), text.c_str(), b); });
-    engine->Check(code, "GetPublicKeyPropertiesByTransfer");
-    host.Out().Value("Owner=" + uid);
+    const std::string properties = PropertiesOf(*engine, text);
+    host.Out().Value("Owner=" + Printable(uid));
     host.Out().Value(ReportLines(properties));
     return 0;
 }
@@ -89,7 +91,7 @@ int TransferFromFile(Host& host, const std::string& file, const std::string& out
     const std::string text = TransferText(*engine, [&](char* b) {
         return engine->Api().GetPublicKeyTransferByFile(engine->get(), b, path.c_str());
     }, "GetPublicKeyTransferByFile " + file);
-    WriteOutput(out, text + "\n");
+    WriteOutput(out, text + "\n", Contents::Public);
     return 0;
 }
 

@@ -19,17 +19,13 @@ std::string Upper(std::string s) {
     return s;
 }
 
-void RequireGost(const std::string& what) {
-    if (!EnsureCryptoReady()) Fail(kErrAlgorithm, what + " needs the GOST engine: " + GostLoadMessage());
-}
-
 }  // namespace
 
 const EVP_CIPHER* CipherFor(const std::string& name) {
     std::string n = Upper(name);
     const EVP_CIPHER* c = nullptr;
     if (n.empty() || n == "RUS-GAMMAR") {
-        RequireGost("Cipher RUS-GAMMAR");
+        RequireGostEngine("Cipher RUS-GAMMAR");
         c = EVP_get_cipherbyname("gost89");
     } else if (n == "DES-EDE3-CBC") {
         c = EVP_des_ede3_cbc();
@@ -45,7 +41,7 @@ const EVP_CIPHER* CipherFor(const std::string& name) {
 SignatureSuite SuiteFor(const std::string& name) {
     std::string n = Upper(name);
     if (n.empty() || n == "R3410-R3411") {
-        RequireGost("Signature algorithm R3410-R3411");
+        RequireGostEngine("Signature algorithm R3410-R3411");
         const EVP_MD* md = EVP_get_digestbyname("md_gost12_256");
         if (md == nullptr) Fail(kErrAlgorithm, "GOST R 34.11-2012 hashing is not available");
         return {KeyKind::Gost2012_256, md};
@@ -62,7 +58,7 @@ bool IsGostKey(EVP_PKEY* key) {
 
 const EVP_MD* DigestForKey(EVP_PKEY* key, const std::string& signatureParam) {
     if (IsGostKey(key)) {
-        RequireGost("A GOST key");
+        RequireGostEngine("A GOST key");
         const char* name = EVP_PKEY_get_base_id(key) == NID_id_GostR3410_2012_512 ? "md_gost12_512"
                            : EVP_PKEY_get_base_id(key) == NID_id_GostR3410_2001  ? "md_gost94"
                                                                                  : "md_gost12_256";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <openssl/evp.h>
+#include <openssl/types.h>
 
 #include <string>
 
@@ -14,6 +15,13 @@ bool EnsureCryptoReady();
 bool GostAvailable();
 // GostLoadMessage: why the GOST engine could not be loaded (empty when it was).
 std::string GostLoadMessage();
+// IsGostAlgorithm: whether an algorithm identifier is a GOST one (under 1.2.643).
+bool IsGostAlgorithm(const ASN1_OBJECT* algorithm);
+// RequireGostEngine: throws kErrGostEngine, naming what needs it, when the GOST engine is
+// not loaded; ...For: only when the algorithm, or the certificate's key, is a GOST one.
+void RequireGostEngine(const std::string& what);
+void RequireGostEngineFor(const ASN1_OBJECT* algorithm, const std::string& what);
+void RequireGostEngineFor(const X509* cert, const std::string& what);
 
 enum class KeyKind { Gost2012_256, Rsa };
 

@@ -3,6 +3,7 @@
 #include <openssl/err.h>
 #include <openssl/x509v3.h>
 
+#include "algorithms.h"
 #include "errors.h"
 #include "file_io.h"
 #include "keys.h"
@@ -54,6 +55,7 @@ std::vector<SharedCert> InstalledCaCertificates(const Context& ctx, const std::s
 
 void CheckCaInstallable(Context& ctx, X509* cert, const std::string& path) {
     const std::string subject = SubjectLine(X509_get_subject_name(cert));
+    RequireGostEngineFor(OBJ_nid2obj(X509_get_signature_nid(cert)), "The GOST signature of the CA certificate " + path);
     // 1: basic constraints say CA (and a key usage, when present, allows certificate signing).
     if (X509_check_ca(cert) != 1)
         Refuse(kErrNotCaCertificate, "The certificate " + subject + " in " + path + " is not a CA certificate");

@@ -8,6 +8,7 @@
 #include <shared_mutex>
 #include <unordered_map>
 
+#include "algorithms.h"
 #include "crypto_shutdown.h"
 #include "errors.h"
 #include "file_io.h"
@@ -188,7 +189,10 @@ SharedKey Context::OwnKey(SharedCert* cert) {
     std::lock_guard lock(mutex_);
     if (Variant() == 0 || cert != nullptr) LoadOwnCertificate_locked();  // variant 0 chooses the key by it
     LoadOwnKey_locked();
-    if (!ownKey_) throw Failure(kErrPrivateKey, ownKeyError_);
+    if (!ownKey_) {
+        if (ownCert_) RequireGostEngineFor(ownCert_.get(), "The own GOST key");
+        throw Failure(kErrPrivateKey, ownKeyError_);
+    }
     if (cert != nullptr) *cert = ownCert_;
     return ownKey_;
 }

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "algorithms.h"
 #include "ca_trust.h"
 #include "errors.h"
 #include "file_io.h"
@@ -52,6 +53,7 @@ bool Older(X509_CRL* a, X509_CRL* b) {
 
 void CheckCrlInstallable(Context& ctx, X509_CRL* crl, const std::string& path) {
     const std::string issuer = SubjectLine(X509_CRL_get_issuer(crl));
+    RequireGostEngineFor(OBJ_nid2obj(X509_CRL_get_signature_nid(crl)), "The GOST signature of the CRL " + path);
     if (!SignedByInstalledCa(ctx, crl))
         throw Failure(kErrCrlUntrusted, "The CRL " + path + " of " + issuer + " is not signed by an installed CA certificate");
     for (const auto& file : InstalledFiles(ctx.CrlDir(), ctx.PathParam(kCrlFile))) {

@@ -65,6 +65,7 @@ void EncodeData(Context& ctx, unsigned char* data, std::int32_t* length, const c
     std::vector<SharedCert> recipients;
     SharedTrustStore trust;  // looked at once per call, when the first recipient is checked
     const auto check = [&](const SharedCert& c, const std::string& who) {
+        RequireGostEngineFor(c.get(), "Encryption for " + who);
         if (!trust) trust = ctx.Trust(true);
         CheckTrusted(*trust, c, "Recipient " + who);
     };

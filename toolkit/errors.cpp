@@ -53,6 +53,7 @@ const char* ErrorText(std::int32_t code) {
     case kErrCaExpired: return "CA certificate has expired";
     case kErrCaRevoked: return "CA certificate is revoked by an installed CRL";
     case kErrNameCodePage: return "A name of the certificate cannot be written in the ANSI code page";
+    case kErrGostEngine: return "GOST engine not loaded: OpenSSL cannot use GOST keys, signatures or ciphers";
     // The engine's codes that take their text from the toolkit.
     case -105: return "Result code -105 is not raised by this version";
     case -106: return "The certificate filed under a UID carries another UID, or the signed data file cannot be written";

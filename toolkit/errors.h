@@ -49,6 +49,8 @@ enum Code : std::int32_t {
     kErrCaRevoked = -1053,
     // Texts between the host and the certificates.
     kErrNameCodePage = -1080,
+    // GOST keys, signatures or ciphers met while OpenSSL has no GOST engine.
+    kErrGostEngine = -1060,
 };
 
 // ErrorText: the fixed text of a toolkit code, or nullptr for an unknown code.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vtk::os {
@@ -46,7 +47,7 @@ bool SameFile(const std::string& a, const std::string& b);
 // other access keep it to the current user (a protected ACL whose one entry lets the
 // current user read, write and delete it, and no content indexing); other bits leave the
 // directory's inherited ACL. On failure no file is left behind.
-bool WriteNewFile(const std::string& path, const std::string& bytes, std::uint32_t bits);
+bool WriteNewFile(const std::string& path, std::string_view bytes, std::uint32_t bits);
 // PermissionBits: a file's POSIX permission bits (Windows: 0600 when only the current user
 // may open it, as WriteNewFile makes it, else 0644); nullopt when it does not exist.
 std::optional<std::uint32_t> PermissionBits(const std::string& path);

@@ -49,7 +49,7 @@ bool SameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, ec);
 }
 
-bool WriteNewFile(const std::string& path, const std::string& bytes, std::uint32_t bits) {
+bool WriteNewFile(const std::string& path, std::string_view bytes, std::uint32_t bits) {
     const auto mode = static_cast<mode_t>(bits & 0777);
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) return false;

@@ -111,7 +111,7 @@ std::optional<FileStatus> Status(const std::string& path) {
     return s;
 }
 
-bool WriteNewFile(const std::string& path, const std::string& bytes, std::uint32_t bits) {
+bool WriteNewFile(const std::string& path, std::string_view bytes, std::uint32_t bits) {
     const bool ownerOnly = (bits & 0077) == 0;
     std::optional<OwnerOnlyAttributes> secured;
     if (ownerOnly && !secured.emplace().ok) return false;

@@ -3,7 +3,10 @@
 #include <openssl/crypto.h>
 #include <openssl/engine.h>
 #include <openssl/err.h>
+#include <openssl/objects.h>
+#include <openssl/x509.h>
 
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -63,5 +66,26 @@ bool EnsureCryptoReady() {
 bool GostAvailable() { return g_gost; }
 
 std::string GostLoadMessage() { return g_message; }
+
+bool IsGostAlgorithm(const ASN1_OBJECT* algorithm) {
+    char oid[32] = {};
+    return algorithm != nullptr && OBJ_obj2txt(oid, sizeof oid, algorithm, 1) > 0 && std::strncmp(oid, "1.2.643.", 8) == 0;
+}
+
+void RequireGostEngine(const std::string& what) {
+    if (!EnsureCryptoReady())
+        throw Failure(kErrGostEngine, what + " needs the GOST engine, which OpenSSL could not load: " + g_message);
+}
+
+void RequireGostEngineFor(const ASN1_OBJECT* algorithm, const std::string& what) {
+    if (IsGostAlgorithm(algorithm)) RequireGostEngine(what);
+}
+
+void RequireGostEngineFor(const X509* cert, const std::string& what) {
+    ASN1_OBJECT* algorithm = nullptr;
+    const X509_PUBKEY* key = cert != nullptr ? X509_get_X509_PUBKEY(cert) : nullptr;
+    if (key != nullptr && X509_PUBKEY_get0_param(&algorithm, nullptr, nullptr, nullptr, key) == 1)
+        RequireGostEngineFor(algorithm, what);
+}
 
 }  // namespace vtk

@@ -15,7 +15,7 @@ namespace vtk {
 PKeyPtr GenerateKey(KeyKind kind, int rsaBits) {
     PKeyCtxPtr ctx;
     if (kind == KeyKind::Gost2012_256) {
-        if (!EnsureCryptoReady()) Fail(kErrAlgorithm, "GOST keys need the GOST engine: " + GostLoadMessage());
+        RequireGostEngine("A new GOST key");
         ctx.reset(EVP_PKEY_CTX_new_id(NID_id_GostR3410_2012_256, nullptr));
         if (!ctx || EVP_PKEY_keygen_init(ctx.get()) != 1 || EVP_PKEY_CTX_ctrl_str(ctx.get(), "paramset", "A") <= 0)
             Fail(kErrKeyGeneration, "GOST key generation cannot start");

@@ -4,11 +4,15 @@
 #include <openssl/rand.h>
 #include <openssl/sha.h>
 
+#include <algorithm>
 #include <ctime>
+#include <iterator>
 #include <sstream>
+#include <vector>
 
 #include "errors.h"
 #include "file_io.h"
+#include "file_system.h"
 #include "keys.h"
 
 namespace vtk {
@@ -61,6 +65,11 @@ std::string Read(const std::string& dir, const char* name) {
 }  // namespace
 
 bool HasContainer(const std::string& dir) { return IsFile(In(dir, kRecord)) && IsFile(In(dir, kSecret)); }
+
+bool HasContainerFiles(const std::string& dir) {
+    return IsFile(In(dir, kPrevious)) ||
+           std::any_of(std::begin(kAllFiles), std::end(kAllFiles), [&](const char* name) { return IsFile(In(dir, name)); });
+}
 
 std::string CreateContainer(const std::string& dir, KeyKind kind, int rsaBits) {
     PKeyPtr key = GenerateKey(kind, rsaBits);
@@ -123,6 +132,20 @@ void CopyContainer(const std::string& from, const std::string& to) {
         if (!IsFile(src)) continue;
         if (!CopyFileWhole(src, In(to, name))) Fail(kErrFile, std::string("Cannot copy container file ") + name);
     }
+}
+
+void SetContainerAside(const std::string& dir, const std::string& aside) {
+    std::vector<const char*> names(std::begin(kAllFiles), std::end(kAllFiles));
+    names.push_back(kPrevious);
+    std::vector<std::string> moved;
+    for (const char* name : names) {
+        const std::string file = In(dir, name);
+        if (!IsFile(file)) continue;
+        if (!CopyFileWhole(file, In(aside, name))) Fail(kErrFile, std::string("Cannot copy container file ") + name + " to " + aside);
+        moved.push_back(file);
+    }
+    // The record goes first: from then on the directory holds no container a reader would take.
+    for (const std::string& file : moved) os::RemoveFile(file);
 }
 
 std::string InstallSignatureKey(const std::string& pse, const std::string& from) {

@@ -18,6 +18,8 @@ namespace vtk {
 
 // HasContainer: whether a directory holds a container (record and private key).
 bool HasContainer(const std::string& dir);
+// HasContainerFiles: whether a directory holds any file of a key set, complete or not.
+bool HasContainerFiles(const std::string& dir);
 // CreateContainer: makes a new container in a directory (replacing one that is there);
 // returns its identity.
 std::string CreateContainer(const std::string& dir, KeyKind kind, int rsaBits);
@@ -29,6 +31,10 @@ PKeyPtr ContainerPublicKey(const std::string& dir);
 SharedKey ContainerPrivateKey(const std::string& dir);
 // CopyContainer: copies every key set file that exists from one directory to another.
 void CopyContainer(const std::string& from, const std::string& to);
+// SetContainerAside: copies every key set file of dir (the previous signature key too) into
+// aside, each with its own mode, then removes them from dir, the record first; throws
+// kErrFile, with dir untouched, when a copy fails.
+void SetContainerAside(const std::string& dir, const std::string& aside);
 // InstallSignatureKey: puts the signature key files of container `from` into `pse`,
 // keeping the previous secret key as DB/SIGN/sec_sgn.prv; returns that file's path
 // (empty when there was no previous key).

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "algorithms.h"
 #include "chain.h"
@@ -40,6 +41,13 @@ long long SplitAttached(const unsigned char* buffer, std::size_t total) {
     return n;
 }
 
+// SignerInfos: the signer infos of a SignedData, as a range.
+std::vector<CMS_SignerInfo*> SignerInfos(CMS_ContentInfo* cms) {
+    std::vector<CMS_SignerInfo*> infos;
+    STACK_OF(CMS_SignerInfo)* stack = CMS_get0_SignerInfos(cms);
+    for (int i = 0; i < sk_CMS_SignerInfo_num(stack); ++i) infos.push_back(sk_CMS_SignerInfo_value(stack, i));
+    return infos;
+}
 
 }  // namespace
 
@@ -109,6 +117,12 @@ void VerifyData(Context& ctx, const unsigned char* data, std::int32_t* length, c
         Fail(kErrSignatureFormat, signature == nullptr ? "Bytes between the attached signature and its trailer"
                                                        : "Bytes after the end of the signature");
     EnsureCryptoReady();
+    for (CMS_SignerInfo* info : SignerInfos(cms.get())) {
+        X509_ALGOR *digest = nullptr, *algorithm = nullptr;
+        CMS_SignerInfo_get0_algs(info, nullptr, nullptr, &digest, &algorithm);
+        for (const X509_ALGOR* a : {digest, algorithm})
+            if (a != nullptr) RequireGostEngineFor(a->algorithm, "A GOST signature");
+    }
     auto content = MemBio(data, dataLength);
     if (CMS_verify(cms.get(), nullptr, nullptr, content.get(), nullptr, CMS_BINARY | CMS_NO_SIGNER_CERT_VERIFY) != 1)
         Fail(kErrSignatureInvalid, "Signature does not match the data");

@@ -98,9 +98,9 @@ bool SetEnv(const std::string& name, const std::string& value);
 using ModuleHandle = void*;
 // MappedModuleName: the file name the loader uses for a module name (POSIX: ".dll" -> ".so").
 std::string MappedModuleName(const std::string& name);
-// LoadModule: loads a module by path or bare name. Windows: the system's search order.
-// POSIX: a bare name is looked for beside the host executable, then by the system loader,
-// then in each ";"-separated directory of the "Path" variable.
+// LoadModule: loads the module file at a path; a bare name only beside the host executable.
+// Never through the current directory or a search path (Windows: the module's own
+// directory and the system directory serve its dependencies).
 ModuleHandle LoadModule(const std::string& path);
 // FreeModule: unloads a module loaded with LoadModule.
 void FreeModule(ModuleHandle module);
@@ -124,6 +124,9 @@ inline constexpr const char* kFileVersionSymbol = "VorlanFileVersion";
 std::optional<FileVersion> ModuleFileVersion(ModuleHandle module);
 // HostExecutablePath: full path of the program that loaded the library.
 std::string HostExecutablePath();
+// OwnModulePath: full path of the module this code is part of (the library; a program that
+// links the code statically: the program).
+std::string OwnModulePath();
 
 // CurrentThreadId: a non-zero id of the calling thread.
 std::uint32_t CurrentThreadId();

@@ -1,5 +1,5 @@
-// POSIX implementation of module loading: ".dll" names load as ".so", bare names are
-// searched beside the host executable, by the system loader and along "Path".
+// POSIX implementation of module loading: ".dll" names load as ".so", by their path; a bare
+// name is looked for beside the host executable only.
 #include <dlfcn.h>
 #include <link.h>
 #include <unistd.h>
@@ -69,6 +69,16 @@ std::optional<FileVersion> ParseVersion(const char* text) {
     return FileVersion{parts[0], parts[1], parts[2], parts[3]};
 }
 
+// LinkMapFileName: the file of a loaded object, absolute but without resolving links (the
+// directory is the one it was loaded from); the program's own entry names the program.
+std::string LinkMapFileName(const link_map* map) {
+    if (map->l_name == nullptr || *map->l_name == '\0') return HostExecutablePath();
+    const std::string name = map->l_name;
+    if (name.front() == '/') return name;
+    std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    return cwd ? std::string(cwd.get()) + "/" + name : name;
+}
+
 }  // namespace
 
 std::string MappedModuleName(const std::string& name) {
@@ -82,24 +92,10 @@ ModuleHandle LoadModule(const std::string& path) {
     if (name.empty()) return nullptr;
     if (HasDirectory(name)) return OpenFile(name);
 
-    // Bare name: beside the host executable, then the system loader, then each "Path" entry.
+    // A bare name never reaches the system loader, which would search LD_LIBRARY_PATH and more.
     const std::string exe = HostExecutablePath();
     const std::string exeDir = exe.substr(0, exe.find_last_of('/') + 1);
-    if (!exeDir.empty() && FileExists(exeDir + name))
-        if (ModuleHandle h = OpenFile(exeDir + name)) return h;
-    if (ModuleHandle h = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) return h;
-    const std::string searchPath = GetEnv("Path").value_or("");
-    for (std::size_t pos = 0; pos < searchPath.size();) {
-        std::size_t end = searchPath.find(';', pos);
-        if (end == std::string::npos) end = searchPath.size();
-        std::string dir = searchPath.substr(pos, end - pos);
-        pos = end + 1;
-        if (dir.empty()) continue;
-        if (!IsPathSeparator(dir.back())) dir += '/';
-        if (FileExists(dir + name))
-            if (ModuleHandle h = OpenFile(dir + name)) return h;
-    }
-    return nullptr;
+    return exeDir.empty() ? nullptr : OpenFile(exeDir + name);
 }
 
 void FreeModule(ModuleHandle module) {
@@ -124,12 +120,7 @@ std::string ModuleFileName(ModuleHandle module) {
     if (module == nullptr) return HostExecutablePath();
     link_map* map = nullptr;
     if (::dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) return {};
-    if (map->l_name == nullptr || *map->l_name == '\0') return HostExecutablePath();
-    // Absolute, but without resolving links: the directory is the one the module was loaded from.
-    const std::string name = map->l_name;
-    if (name.front() == '/') return name;
-    std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
-    return cwd ? std::string(cwd.get()) + "/" + name : name;
+    return LinkMapFileName(map);
 }
 
 std::optional<FileVersion> ModuleFileVersion(ModuleHandle module) {
@@ -137,6 +128,15 @@ std::optional<FileVersion> ModuleFileVersion(ModuleHandle module) {
     const auto* text = static_cast<const char* const*>(::dlsym(module, kFileVersionSymbol));
     if (text == nullptr || *text == nullptr) return std::nullopt;
     return ParseVersion(*text);
+}
+
+std::string OwnModulePath() {
+    Dl_info info{};
+    link_map* map = nullptr;
+    if (::dladdr1(reinterpret_cast<void*>(&OwnModulePath), &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) == 0 ||
+        map == nullptr)
+        return HostExecutablePath();
+    return LinkMapFileName(map);
 }
 
 std::string HostExecutablePath() {

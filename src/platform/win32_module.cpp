@@ -4,15 +4,42 @@
 #include <string>
 #include <vector>
 
+#include "platform/ansi_text.h"
 #include "platform/platform.h"
 
 namespace vorlan::platform {
+
+namespace {
+
+bool HasDirectory(const std::string& name) { return name.find_first_of("\\/:") != std::string::npos; }
+
+}  // namespace
 
 std::string MappedModuleName(const std::string& name) { return name; }
 
 ModuleHandle LoadModule(const std::string& path) {
     if (path.empty()) return nullptr;
-    return reinterpret_cast<ModuleHandle>(::LoadLibraryA(path.c_str()));
+    std::string file = path;
+    if (!HasDirectory(file)) {
+        // A bare name only beside the host executable: never the current directory or PATH.
+        const std::string exe = HostExecutablePath();
+        file = exe.substr(0, exe.find_last_of("\\/") + 1) + path;
+    }
+    std::u16string wide;
+    try {
+        wide = AnsiToUtf16(file);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    // The search flags need a full path; dependencies come from the module's own directory
+    // and the system directory only.
+    const auto* name = reinterpret_cast<const wchar_t*>(wide.c_str());
+    std::wstring full(::GetFullPathNameW(name, 0, nullptr, nullptr), L'\0');
+    const DWORD n = full.empty() ? 0 : ::GetFullPathNameW(name, static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return nullptr;
+    full.resize(n);
+    return reinterpret_cast<ModuleHandle>(
+        ::LoadLibraryExW(full.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
 }
 
 void FreeModule(ModuleHandle module) {
@@ -59,5 +86,13 @@ std::optional<FileVersion> ModuleFileVersion(ModuleHandle module) {
 }
 
 std::string HostExecutablePath() { return ModuleFileName(nullptr); }
+
+std::string OwnModulePath() {
+    HMODULE self = nullptr;
+    if (!::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              reinterpret_cast<LPCSTR>(&OwnModulePath), &self))
+        return HostExecutablePath();
+    return ModuleFileName(self);
+}
 
 }  // namespace vorlan::platform

@@ -73,17 +73,21 @@ std::vector<std::string> SearchDirs() {
 
 std::string FindLibraryFile(const std::string& name) {
     if (HasDirectoryPart(name)) return name;
-    const std::string hostDir = DirectoryPart(platform::HostExecutablePath());
+    // Beside the host executable, beside the library itself (a host that loads it from
+    // elsewhere), then the root's module directories.
+    std::vector<std::string> dirs{DirectoryPart(platform::HostExecutablePath()), DirectoryPart(platform::OwnModulePath())};
+    for (const auto& dir : SearchDirs()) dirs.push_back(dir);
     // Existence is checked for the file the loader will open (".so" for ".dll" on POSIX).
     const std::string file = platform::MappedModuleName(name);
-    if (!hostDir.empty() && platform::FileExists(hostDir + file)) return hostDir + name;
-    for (const auto& dir : SearchDirs())
-        if (platform::FileExists(dir + file)) return dir + name;
+    for (const auto& dir : dirs)
+        if (!dir.empty() && platform::FileExists(dir + file)) return dir + name;
     return name;
 }
 
 platform::ModuleHandle LoadLibraryFromSearchDirs(const std::string& name) {
-    return platform::LoadModule(FindLibraryFile(name));
+    const std::string file = FindLibraryFile(name);
+    // Found nowhere: the system's own search (current directory, PATH) is never asked.
+    return HasDirectoryPart(file) ? platform::LoadModule(file) : nullptr;
 }
 
 platform::ModuleHandle LoadCryptoLibrary(const std::string& name) {

@@ -15,9 +15,10 @@ void SetZELRoot(const std::string& root);
 // ZELRoot / SearchDirs: the current root ("" until set) and its EXE\, SYSTEM\, USER\ directories.
 std::string ZELRoot();
 std::vector<std::string> SearchDirs();
-// FindLibraryFile: a module file beside the host executable, else in EXE, SYSTEM, USER; else the name.
+// FindLibraryFile: a module file beside the host executable, else beside the library, else in
+// EXE, SYSTEM, USER; else the name.
 std::string FindLibraryFile(const std::string& name);
-// LoadLibraryFromSearchDirs: loads FindLibraryFile(name); null on failure.
+// LoadLibraryFromSearchDirs: loads FindLibraryFile(name) when it was found; null otherwise.
 platform::ModuleHandle LoadLibraryFromSearchDirs(const std::string& name);
 // LoadCryptoLibrary: LoadLibraryFromSearchDirs, else from the directory of a loaded "CryptLib.dll".
 platform::ModuleHandle LoadCryptoLibrary(const std::string& name);

@@ -56,7 +56,7 @@ std::string RenewalWorld::Issue(const std::string& request, long serial) const {
 
 bool RenewalWorld::Keygen(const std::string& dir) const {
     const std::string bin = platform::GetEnv("VORLAN_BIN_DIR").value_or(".");
-    const std::string line = "'" + bin + "/vorlan-keygen' '" + Native(dir) + "' " + (gost_ ? "gost" : "rsa") + " > /dev/null";
+    const std::string line = "'" + bin + "/vorlan-keygen' --force '" + Native(dir) + "' " + (gost_ ? "gost" : "rsa") + " > /dev/null";
     return std::system(line.c_str()) == 0;
 }
 

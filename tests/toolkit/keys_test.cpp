@@ -27,7 +27,7 @@ protected:
         return out.c_str();
     }
     std::string RunKeygen(const std::string& dir) {
-        std::string cmd = BinDir() + "/vorlan-keygen '" + dir + "' " + (GetParam() == Algo::Gost ? "gost" : "rsa");
+        std::string cmd = BinDir() + "/vorlan-keygen --force '" + dir + "' " + (GetParam() == Algo::Gost ? "gost" : "rsa");
         FILE* p = popen(cmd.c_str(), "r");
         char line[256] = {};
         std::string out = p != nullptr && std::fgets(line, sizeof line, p) != nullptr ? line : "";

@@ -42,7 +42,7 @@ TEST_P(RenewalTest, NewContainerReplacesTheOldOne) {
     // Backup, then the keygen utility's new container in the backup directory.
     std::string before = Identity(ctx, backup);
     EXPECT_EQ(before, Identity(ctx, pse));
-    std::string cmd = BinDir() + "/vorlan-keygen '" + backup + "' " + (GetParam() == Algo::Gost ? "gost" : "rsa") + " > /dev/null";
+    std::string cmd = BinDir() + "/vorlan-keygen --force '" + backup + "' " + (GetParam() == Algo::Gost ? "gost" : "rsa") + " > /dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     std::string after = Identity(ctx, backup);
     ASSERT_NE(after, before);

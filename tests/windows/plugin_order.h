@@ -9,9 +9,10 @@ namespace host {
 // CheckPluginSearchOrder: runs one child host per placement of the plug-in file and
 // checks the directory each child loaded it from.
 void CheckPluginSearchOrder(const std::string& hostDirectory, const std::string& plugin);
-// RunPluginOrderChild: the child's side ("--plugin-order <root> <expected directory>"):
-// sets the root, makes the engine load its plug-in, reports; exit code 0 when as expected.
-int RunPluginOrderChild(const std::string& hostDirectory, const std::string& root,
+// RunPluginOrderChild: the child's side ("--plugin-order <root> <expected directory or
+// "nowhere"> <library directory>"): loads the library, sets the root, makes the engine load its
+// plug-in, reports; exit code 0 when as expected.
+int RunPluginOrderChild(const std::string& libraryDirectory, const std::string& root,
                         const std::string& expectedDirectory);
 
 }  // namespace host

@@ -130,10 +130,10 @@ void CheckRootPath(HMODULE module) {
 }  // namespace
 
 // windows_host [test plug-in, relative to the host's directory]
-// windows_host --plugin-order <root> <expected directory>   (the child of the order check)
+// windows_host --plugin-order <root> <expected directory> <library directory>   (the child of the order check)
 int main(int argc, char** argv) {
-    if (argc == 4 && std::string(argv[1]) == "--plugin-order")
-        return host::RunPluginOrderChild(HostDirectory(), argv[2], argv[3]);
+    if (argc == 5 && std::string(argv[1]) == "--plugin-order")
+        return host::RunPluginOrderChild(argv[4], argv[2], argv[3]);
 
     const std::string path = HostDirectory() + "vorlan13.dll";
     host::Section("load " + path);
