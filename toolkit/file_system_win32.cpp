@@ -8,6 +8,7 @@
 #include <aclapi.h>
 
 #include "platform/wide_text.h"
+#include "platform/win32_open_read.h"
 
 #include <algorithm>
 #include <memory>
@@ -133,8 +134,7 @@ bool WriteNewFile(const std::string& path, std::string_view bytes, std::uint32_t
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit) {
-    Handle file(CreateFileW(Path(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle file(vorlan::wide::OpenToRead(Path(path)));
     LARGE_INTEGER size{};
     if (file.get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
         static_cast<std::uint64_t>(size.QuadPart) > limit)

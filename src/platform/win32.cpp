@@ -7,6 +7,7 @@
 #include "platform/calendar.h"
 #include "platform/fault_injection.h"
 #include "platform/platform.h"
+#include "platform/win32_open_read.h"
 
 namespace vorlan::platform {
 
@@ -114,8 +115,7 @@ std::vector<DirEntry> Enumerate(const std::string& pattern) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(vorlan::wide::OpenToRead(Wide(path)));
     if (!file.valid()) return std::nullopt;
     LARGE_INTEGER size {};
     if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > 0x7FFFFFFF) return std::nullopt;

@@ -4,12 +4,18 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <random>
+#include <thread>
 
 #include "file_io.h"
 #include "file_system.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
+
+#if defined(_WIN32)
+#include <windows.h>  // after the library's headers, whose names it would redefine
+#endif
 
 namespace {
 
@@ -82,5 +88,25 @@ TEST_F(ToolkitFilesTest, FindsNamesInAnyCase) {
     EXPECT_EQ(vtk::ReadFile(vtk::ResolvePath(In("CERTS\\user01.pem"))), "certificate");
     EXPECT_FALSE(vtk::ReadFile(vtk::ResolvePath(In("CERTS\\user02.pem"))));
 }
+
+#if defined(_WIN32)
+// A rename that replaces a file opens the old one exclusively for an instant: a reader that
+// comes then waits it out instead of taking the file for missing.
+TEST_F(ToolkitFilesTest, ReadersWaitOutAMomentaryExclusiveOpen) {
+    const std::string file = In("USER04.pem");
+    ASSERT_TRUE(vtk::WriteFileAtomic(file, "certificate", false));
+    for (const auto& read : std::vector<std::function<std::optional<std::string>()>>{
+             [&] { return vtk::ReadFile(file); }, [&] { return vorlan::platform::ReadWholeFile(file); }}) {
+        HANDLE held = CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        std::thread release([held] {
+            Sleep(100);
+            CloseHandle(held);
+        });
+        EXPECT_EQ(read(), "certificate");
+        release.join();
+    }
+}
+#endif
 
 }  // namespace
