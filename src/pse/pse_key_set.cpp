@@ -50,14 +50,16 @@ bool TMProWinCryptoEngine::RG_CopyKeySet(const char* sourceDir) {
     return copy(kSignatureKeyFile);
 }
 
-void TMProWinCryptoEngine::RG_DeleteKeySet() {
-    const std::string D = RemoteDir();
+void TMProWinCryptoEngine::RG_DeleteKeySet() { DeleteKeySetIn(RemoteDir()); }
+
+void TMProWinCryptoEngine::DeleteKeySetIn(const std::string& D) {
     for (const char* name : kKeySetDeleteOrder)
         if (platform::FileExists(D + name)) platform::DeleteFile(D + name);
 }
 
-std::int32_t TMProWinCryptoEngine::RG_DecryptKeySet() {
-    const std::string D = RemoteDir();
+std::int32_t TMProWinCryptoEngine::RG_DecryptKeySet() { return DecryptKeySetIn(RemoteDir()); }
+
+std::int32_t TMProWinCryptoEngine::DecryptKeySetIn(const std::string& D) {
     for (const auto& file : kKeySet) {
         const std::string plain = D + file.name, twin = DatTwinName(plain);
         // An optional file may be missing; one that was packed must come back whole.
