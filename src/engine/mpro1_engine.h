@@ -260,9 +260,9 @@ public:
     std::int32_t UpdateCertCashByFile(const std::string& file);
     // CheckRenewedCertificate: what a finish of key renewal asks of the certificate it would
     // install, before anything changes (caller holds the StoreLock): the toolkit's trust in
-    // it (CertificateTrust's codes), its UID (into uid) the one the request file asked for
-    // (-129; not checked with the UID field "SN", whose serial the CA gives), fitting a UID
-    // (-131), usable as a file name (-110), and naming no certificate of another user in the
+    // it (CertificateTrust's codes), its UID (into uid) fitting a UID (-131) and the one the
+    // request file asked for (-129; not checked with the UID field "SN", whose serial the CA
+    // gives), usable as a file name (-110), and naming no certificate of another user in the
     // certificate directory (-130; the own certificate and its ".old" copy are the user's).
     // GetLastErrorMessage says why.
     std::int32_t CheckRenewedCertificate(const std::string& certificate, const std::string& request, std::string& uid);

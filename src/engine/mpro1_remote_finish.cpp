@@ -84,6 +84,10 @@ std::int32_t TMPro1CryptoEngine::CheckRenewedCertificate(const std::string& cert
     code = GetCertUIDByFile(certificate, field, uid);
     if (code != kOk) return code;
     const std::string shown = mpro::EscapeControlBytes(uid);
+    if (!UIDFits(uid)) {
+        SetLastReason("The UID \"" + shown + "\" of the certificate is longer than a UID may be");
+        return kUIDTooLong;
+    }
     if (field != "SN") {
         TMProDLL* api = nullptr;
         code = RequireCryptoAPI(api);
@@ -102,10 +106,6 @@ std::int32_t TMPro1CryptoEngine::CheckRenewedCertificate(const std::string& cert
             SetLastReason("The certificate is for UID \"" + shown + "\"; its request asked for \"" + requested + "\"");
             return kRequestedUIDMismatch;
         }
-    }
-    if (!UIDFits(uid)) {
-        SetLastReason("The UID \"" + shown + "\" of the certificate is longer than a UID may be");
-        return kUIDTooLong;
     }
     // The UID becomes a file name in the certificate directory.
     if (!IsSafeUID(uid)) return kUIDError;

@@ -71,7 +71,8 @@ std::int32_t TMProWinCryptoEngine::RecoverInstallation(bool force) {
     {
         WriteGuard exclusive(PSELock());
         CriticalGuard store(StoreLock());
-        recovered = FileChange::Recover(P, ChangeDirs());
+        // A first use leaves a change that is alive (in another process) to end on its own.
+        recovered = FileChange::Recover(P, ChangeDirs(), force);
     }
     // Contexts may have read the files as the dead process left them.
     TMPro1CryptoEngine::ClearCash();

@@ -9,6 +9,7 @@
 
 #include "engine/mpro1_engine.h"
 #include "platform/file_lock.h"
+#include "support/file_change.h"
 
 namespace vorlan {
 
@@ -77,9 +78,8 @@ public:
     virtual void RG_DeleteKeySet();
     // RG_DecryptKeySet: restores the plain key set from its ".dat" files.
     virtual std::int32_t RG_DecryptKeySet();
-    // DecryptKeySetIn / DeleteKeySetIn: the same for a key set packed in directory dir.
-    std::int32_t DecryptKeySetIn(const std::string& dir);
-    static void DeleteKeySetIn(const std::string& dir);
+    // DecryptKeySet: the key set packed in directory dir, restored below target.
+    std::int32_t DecryptKeySet(const std::string& dir, const std::string& target);
     // RG_NextSignKeyArchiveName: next free archive name of the signature secret key.
     virtual void RG_NextSignKeyArchiveName(const char* pseDir, std::string& archiveName);
     // RG_ExchangeKeys: puts the new key set and certificate in place of the PSE's own.
@@ -141,19 +141,20 @@ public:
     // RecoverInstallation: completes or takes back a change of the PSE that a dead process
     // left (once per engine and key directory; always when forced); -133 when it cannot.
     std::int32_t RecoverInstallation(bool force);
-    // MatchPendingKeySet: the pending key set (PendingKeySets) the certificate file belongs
-    // to, unpacked in dir; the toolkit has installed its signature key in the staging copy S
-    // of the PSE and names, in oldKey, the file that holds the old one. -119 when none
-    // matches (the unpacked sets are deleted again).
-    std::int32_t MatchPendingKeySet(const std::string& R, const std::string& S, const std::string& certificate,
-                                    std::string& dir, std::string& oldKey);
-    // InstallRenewedKeys: the switch of the finish under the exclusive PSELock and the
-    // StoreLock: the certificate checked (CheckRenewedCertificate against the request in
-    // dir), then one FileChange: the signature key that the toolkit installed in the staging
-    // copy S (the old one archived), the certificate filed under its UID, the key database
-    // and own certificate exchanged for those of the key set in dir, R emptied.
-    std::int32_t InstallRenewedKeys(const std::string& dir, const std::string& S, const std::string& certificate,
-                                    const std::string& oldKey);
+    // MatchPendingKeySet: the pending key set (of PendingKeySets) that the certificate file
+    // belongs to, its directory into dir, the set unpacked in K; the toolkit has installed
+    // its signature key in the staging copy S of the PSE and names, in oldKey, the file that
+    // holds the old one. -119 when none matches.
+    std::int32_t MatchPendingKeySet(const std::vector<std::string>& pending, const std::string& S,
+                                    const std::string& K, const std::string& certificate, std::string& dir,
+                                    std::string& oldKey);
+    // InstallRenewedKeys: the switch of the finish (under the exclusive PSELock and the
+    // StoreLock): the certificate checked (CheckRenewedCertificate against the request in
+    // dir), then, as the begun change: the signature key that the toolkit installed in the
+    // staging copy S (the old one archived), the certificate filed under its UID, the key
+    // database and own certificate exchanged for those of the key set unpacked in K, R emptied.
+    std::int32_t InstallRenewedKeys(FileChange& change, const std::string& dir, const std::string& S,
+                                    const std::string& K, const std::string& certificate, const std::string& oldKey);
     // MakePSERequest: the binding's MakeRequest with the fields of a subject and the engine's
     // vector (its signature algorithm and key size make the keys of a new container).
     static std::int32_t MakePSERequest(TMProDLL& api, const ParamVector& vector, const std::string& ownCertificate,

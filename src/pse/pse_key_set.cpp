@@ -50,18 +50,19 @@ bool TMProWinCryptoEngine::RG_CopyKeySet(const char* sourceDir) {
     return copy(kSignatureKeyFile);
 }
 
-void TMProWinCryptoEngine::RG_DeleteKeySet() { DeleteKeySetIn(RemoteDir()); }
-
-void TMProWinCryptoEngine::DeleteKeySetIn(const std::string& D) {
+void TMProWinCryptoEngine::RG_DeleteKeySet() {
+    const std::string D = RemoteDir();
     for (const char* name : kKeySetDeleteOrder)
         if (platform::FileExists(D + name)) platform::DeleteFile(D + name);
 }
 
-std::int32_t TMProWinCryptoEngine::RG_DecryptKeySet() { return DecryptKeySetIn(RemoteDir()); }
+std::int32_t TMProWinCryptoEngine::RG_DecryptKeySet() { return DecryptKeySet(RemoteDir(), RemoteDir()); }
 
-std::int32_t TMProWinCryptoEngine::DecryptKeySetIn(const std::string& D) {
+std::int32_t TMProWinCryptoEngine::DecryptKeySet(const std::string& D, const std::string& target) {
+    for (const char* dir : kKeySetDirs)
+        if (!IsDirectory(target + dir) && !platform::CreateDir(target + dir)) return kIOError;
     for (const auto& file : kKeySet) {
-        const std::string plain = D + file.name, twin = DatTwinName(plain);
+        const std::string plain = target + file.name, twin = DatTwinName(D + file.name);
         // An optional file may be missing; one that was packed must come back whole.
         if (!file.required && !platform::FileExists(twin)) continue;
         const std::int32_t result = DecryptDatToFile(twin, plain);

@@ -18,7 +18,6 @@
 #include "support/file_change.h"
 #include "support/file_utils.h"
 #include "support/rwsync.h"
-#include "support/scoped_removal.h"
 #include "support/store_change.h"
 #include "support/text_utils.h"
 
@@ -69,34 +68,35 @@ std::int32_t TMProWinCryptoEngine::InternalRemoteGenerateFinish(const char* tran
         if (code != kOk) return code;
         RG_PSEPrivateKeyBackup(P.c_str(), nullptr);
 
-        const std::string S = P + kStagingDirName, certificate = S + kIssuedName;
-        if (platform::DirectoryExists(S)) DeleteDirectory(S, true);  // what a dead finish left
-        ScopedRemoval staging(S, ScopedRemoval::Kind::DirectoryTree);
-        if (!StagePSE(P, S)) return kKeyExchangeError;
-        TransferBlock content;
-        code = GetPublicKeyBlockByTransfer(transfer, content);
-        if (code != kOk) return code;
-        if (!WriteFileBuffer(certificate, content.block.data(), static_cast<std::int32_t>(content.block.size())))
-            return kTransferError;
-
-        std::string dir, oldKey;
-        code = MatchPendingKeySet(R, S, certificate, dir, oldKey);
-        if (code != kOk) return code;
-        struct PlainKeys {
-            const std::string& dir;
-            ~PlainKeys() { DeleteKeySetIn(dir); }  // the packed twins stay for another attempt
-        } plainKeys{dir};
-
-        code = InstallRenewedKeys(dir, S, certificate, oldKey);
+        // Under the exclusive PSELock and the StoreLock from here: what the finish unpacks and
+        // stages is recorded first, so that even a dead process leaves none of it behind.
+        code = [&]() -> std::int32_t {
+            WriteGuard exclusive(PSELock());
+            CriticalGuard store(StoreLock());
+            const std::string S = P + kStagingDirName, K = P + kUnpackedDirName, certificate = S + kIssuedName;
+            FileChange change(P);
+            if (!change.Begin({S, K}, ChangeDirs())) return kKeyExchangeError;
+            for (const std::string& dir : {S, K})
+                if (platform::DirectoryExists(dir)) DeleteDirectory(dir, true);
+            if (!StagePSE(P, S)) return kKeyExchangeError;
+            TransferBlock content;
+            std::int32_t result = GetPublicKeyBlockByTransfer(transfer, content);
+            if (result != kOk) return result;
+            if (!WriteFileBuffer(certificate, content.block.data(), static_cast<std::int32_t>(content.block.size())))
+                return kTransferError;
+            std::string dir, oldKey;
+            result = MatchPendingKeySet(PendingKeySets(R), S, K, certificate, dir, oldKey);
+            return result != kOk ? result : InstallRenewedKeys(change, dir, S, K, certificate, oldKey);
+        }();
         // Contexts that hold the old keys or certificate, or the staging copy, go.
         ClearCash();
         return code;
     });
 }
 
-std::int32_t TMProWinCryptoEngine::MatchPendingKeySet(const std::string& R, const std::string& S,
-                                                      const std::string& certificate, std::string& dir,
-                                                      std::string& oldKey) {
+std::int32_t TMProWinCryptoEngine::MatchPendingKeySet(const std::vector<std::string>& pending, const std::string& S,
+                                                      const std::string& K, const std::string& certificate,
+                                                      std::string& dir, std::string& oldKey) {
     TMProDLL* api = nullptr;
     std::int32_t code = RequireCryptoAPI(api);
     if (code != kOk) return code;
@@ -105,41 +105,37 @@ std::int32_t TMProWinCryptoEngine::MatchPendingKeySet(const std::string& R, cons
     if (vector.size() < 3) return kKeyExchangeError;
     vector[2] = S;
     std::int32_t failure = kIOError;  // no pending key set could be unpacked
-    for (const std::string& candidate : PendingKeySets(R)) {
-        code = DecryptKeySetIn(candidate);
-        if (code == kOk) {
-            std::vector<char> previous = BackupTextBuffer();
-            code = api->CertificateAndPSePrivateKeysMatch(vector, certificate.c_str(), candidate.c_str(), previous.data());
-            if (code > 0) {
-                dir = candidate;
-                oldKey = previous.data();
-                return kOk;
-            }
-            if (code < 0) failure = code;  // the toolkit could not compare
-            else if (failure == kIOError) failure = kCertificateKeyMismatch;
-        } else if (failure == kIOError) {
-            failure = code;
+    for (const std::string& candidate : pending) {
+        if (platform::DirectoryExists(K)) DeleteDirectory(K, true);
+        if (!platform::CreateDir(K)) return kKeyExchangeError;
+        code = DecryptKeySet(candidate, K);
+        if (code != kOk) {
+            if (failure == kIOError) failure = code;
+            continue;
         }
-        DeleteKeySetIn(candidate);
+        std::vector<char> previous = BackupTextBuffer();
+        code = api->CertificateAndPSePrivateKeysMatch(vector, certificate.c_str(), K.c_str(), previous.data());
+        if (code > 0) {
+            dir = candidate;
+            oldKey = previous.data();
+            return kOk;
+        }
+        if (code < 0) failure = code;  // the toolkit could not compare
+        else if (failure == kIOError) failure = kCertificateKeyMismatch;
     }
     return failure;
 }
 
-std::int32_t TMProWinCryptoEngine::InstallRenewedKeys(const std::string& dir, const std::string& S,
-                                                      const std::string& certificate, const std::string& oldKey) {
+std::int32_t TMProWinCryptoEngine::InstallRenewedKeys(FileChange& change, const std::string& dir, const std::string& S,
+                                                      const std::string& K, const std::string& certificate,
+                                                      const std::string& oldKey) {
     const std::string P = PSEDir(), R = RemoteDir(), certDir = CertificateDir();
     const std::string own = ExpandRootMacro(TrimSpaces(ParamValue(1)));
-    WriteGuard exclusive(PSELock());
-    CriticalGuard store(StoreLock());
     std::string uid;
     const std::int32_t code = CheckRenewedCertificate(certificate, dir + kRequestFileName, uid);
     if (code != kOk) return code;
-    if (!KeySetsComplete(P, dir, own, certificate)) return kKeyExchangeError;
+    if (!KeySetsComplete(P, K, own, certificate)) return kKeyExchangeError;
 
-    std::vector<std::string> scratch{S};
-    for (const auto& file : kKeySet) scratch.push_back(dir + file.name);
-    FileChange change(P);
-    if (!change.Begin(scratch, ChangeDirs())) return kKeyExchangeError;
     std::string archive;
     RG_NextSignKeyArchiveName(P.c_str(), archive);
     if (!oldKey.empty()) change.Move(archive, oldKey);
@@ -148,7 +144,7 @@ std::int32_t TMProWinCryptoEngine::InstallRenewedKeys(const std::string& dir, co
         change.Replace(P + kSignaturePublicKeyFile, S + kSignaturePublicKeyFile);
     change.Replace(certDir + uid + ".pem", certificate);
     if (platform::FileExists(certDir + uid + ".cer")) change.Replace(certDir + uid + ".cer", "");
-    PlanKeyFileExchange(change, P, dir, own, certificate);
+    PlanKeyFileExchange(change, P, K, own, certificate);
     // R empties once the renewal is installed, the renewals set aside with it.
     for (const auto& entry : platform::Enumerate(R + "*.*"))
         if (entry.name != "." && entry.name != "..") change.DiscardWhenDone(R + entry.name);

@@ -16,9 +16,10 @@ inline constexpr const char* kRequestFileName = "Tmp_cert.pem";
 // kPendingPrefix: R + kPendingPrefix + NNN is a renewal set aside by a later start.
 inline constexpr const char* kPendingPrefix = "pending.";
 // In the PSE directory: the lock file a renewal holds between its steps (and during its
-// finish), the staging copy where the finish has the toolkit install the new signature
-// key, and the certificate of the transfer while the finish checks it.
+// finish); where the finish unpacks a pending key set, and the staging copy of the PSE where
+// it has the toolkit install the new signature key, with the certificate of the transfer.
 inline constexpr const char* kRenewalLockName = "renewal.lock";
+inline constexpr const char* kUnpackedDirName = "renewal.keys\\";
 inline constexpr const char* kStagingDirName = "renewal.stage\\";
 inline constexpr const char* kIssuedName = "issued.pem";
 // kMaxRequestFileSize: the largest request that travels in a transfer.

@@ -83,8 +83,8 @@ std::vector<std::string> Fields(const std::string& line) {
     return fields;
 }
 
-// Parse: the record of a text; false for anything but a well-formed record whose every path
-// lies within the allowed directories.
+// Parse: the record of a text; false for anything but a well-formed record whose every
+// target lies within the allowed directories.
 bool Parse(const std::string& text, const std::vector<std::string>& allowed, FileChange::Record& r) {
     std::istringstream lines(text);
     std::string line;
@@ -93,8 +93,9 @@ bool Parse(const std::string& text, const std::vector<std::string>& allowed, Fil
         const auto f = Fields(line);
         if (f.size() == 2 && f[0] == "state" && (f[1] == "prepare" || f[1] == "apply" || f[1] == "done")) {
             r.state = f[1];
-        } else if (f.size() == 2 && (f[0] == "scratch" || f[0] == "discard") && Inside(f[1], allowed)) {
-            (f[0] == "scratch" ? r.scratch : r.discard).push_back(f[1]);
+        } else if (f.size() == 2 && (f[0] == "scratch" || f[0] == "discard")) {
+            // What lies outside the directories this engine knows is not deleted.
+            if (Inside(f[1], allowed)) (f[0] == "scratch" ? r.scratch : r.discard).push_back(f[1]);
         } else if (f.size() == 6 && f[0] == "step" && Inside(f[3], allowed) && (f[4].empty() || Inside(f[4], allowed))) {
             r.steps.push_back({f[3], f[4], f[5], f[1] == "1", f[2] == "1"});
         } else {
@@ -147,20 +148,32 @@ FileChange::~FileChange() {
     }
 }
 
-bool FileChange::Interrupted(const std::string& dir) { return platform::FileExists(IncludeBackslash(dir) + kRecordName); }
-
-bool FileChange::Recover(const std::string& dir, const std::vector<std::string>& allowed) {
+bool FileChange::Interrupted(const std::string& dir) {
     const std::string record = IncludeBackslash(dir) + kRecordName;
+    return platform::FileExists(record) || platform::FileExists(record + ".tmp");
+}
+
+bool FileChange::Recover(const std::string& dir, const std::vector<std::string>& allowed, bool wait) {
     platform::FileLock lock;
-    if (lock.Lock(IncludeBackslash(dir) + kLockName, true) != platform::LockResult::Held) return false;
-    if (!platform::FileExists(record)) return true;  // the change that held the lock completed
+    switch (lock.Lock(IncludeBackslash(dir) + kLockName, wait)) {
+        case platform::LockResult::Held: return RecoverLocked(dir, allowed);
+        case platform::LockResult::Busy: return true;  // a live change: it ends on its own
+        case platform::LockResult::Failed: return false;
+    }
+    return false;
+}
+
+bool FileChange::RecoverLocked(const std::string& dir, const std::vector<std::string>& allowed) {
+    const std::string record = IncludeBackslash(dir) + kRecordName;
+    // A record being written when its process died never took effect.
+    RemoveFile(record + ".tmp");
+    if (!platform::FileExists(record)) return true;
     const auto size = platform::FileSize(record);
     const auto text = size && *size <= kMaxRecordSize ? platform::ReadWholeFile(record) : std::nullopt;
     Record r;
     if (!text || !Parse(*text, allowed, r)) return false;
     if (r.state == "apply") TakeBack(r.steps);
     CleanUp(r);
-    RemoveFile(record + ".tmp");
     return RemoveFile(record);
 }
 
@@ -173,7 +186,7 @@ bool FileChange::Begin(const std::vector<std::string>& scratch, const std::vecto
     const bool usable = std::all_of(scratch.begin(), scratch.end(), [&](const auto& p) { return Inside(p, allowed_); });
     // Under the lock no live change of another process holds a record here: one found is
     // what a dead process left.
-    if (!usable || (Interrupted(dir_) && !Recover(dir_, allowed_)) || !Write("prepare")) {
+    if (!usable || (Interrupted(dir_) && !RecoverLocked(dir_, allowed_)) || !Write("prepare")) {
         lock_.Unlock();
         return false;
     }

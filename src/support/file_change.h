@@ -56,12 +56,13 @@ public:
     // every target is as it was.
     bool Apply();
 
-    // Interrupted: whether dir holds a record of intent (one status query).
+    // Interrupted: whether dir holds a record of intent (two status queries).
     static bool Interrupted(const std::string& dir);
-    // Recover: under the change lock, takes back an interrupted change recorded in dir or
-    // finishes its clean-up. A record that names a path outside `allowed` (directories,
-    // ending in a separator) or that cannot be read is left alone: false.
-    static bool Recover(const std::string& dir, const std::vector<std::string>& allowed);
+    // Recover: takes back an interrupted change recorded in dir, or finishes its clean-up,
+    // under the change lock (waiting for it, or, without wait, leaving a change that is
+    // alive alone). A record that names a target outside `allowed` (directories, ending in a
+    // separator) or that cannot be read is left as it is: false; scratch outside is kept.
+    static bool Recover(const std::string& dir, const std::vector<std::string>& allowed, bool wait);
 
     struct Step {
         std::string target, staged, source;  // source empty: staged is the file itself (Move)
@@ -74,6 +75,7 @@ public:
     };
 
 private:
+    static bool RecoverLocked(const std::string& dir, const std::vector<std::string>& allowed);
     void Add(Step step);
     bool Write(const std::string& state);
     void Finish(const char* state);
