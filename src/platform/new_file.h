@@ -1,7 +1,7 @@
-// Files the library makes for its own changes (staged copies, records of intent), created
-// new and exclusively: never through a link or over an existing name, with the permission
-// bits given (POSIX, whatever the umask; Windows: the directory's access list). Both are
-// changing calls of the fault plans.
+// Files and directories the library makes for its own changes (staged copies, records of
+// intent, key sets unpacked), created new and exclusively: never through a link or over an
+// existing name, with the permission bits given (POSIX, whatever the umask; Windows: the
+// parent directory's access list). All are changing calls of the fault plans.
 #pragma once
 
 #include <cstddef>
@@ -18,5 +18,7 @@ bool WriteNewFile(const std::string& path, const void* data, std::size_t size, s
 // given (a copy); false as WriteNewFile, or when from cannot be read.
 bool CopyToNewFile(const std::string& from, const std::string& to,
                    std::optional<std::uint32_t> permissions = std::nullopt);
+// CreatePrivateDir: a new directory for the owner alone (0700); false when the name exists.
+bool CreatePrivateDir(const std::string& path);
 
 }  // namespace vorlan::platform

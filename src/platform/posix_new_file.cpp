@@ -1,5 +1,5 @@
 // POSIX side of new files: O_CREAT | O_EXCL | O_NOFOLLOW, the bits set by fchmod before
-// the first byte.
+// the first byte; new directories by mkdir, which never follows a link.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,6 +51,12 @@ bool CopyToNewFile(const std::string& from, const std::string& to, std::optional
     const auto data = ReadWholeFile(source.path);
     if (!data) return false;
     return WriteNew(to, data->data(), data->size(), permissions.value_or(source.info.st_mode & 0777));
+}
+
+bool CreatePrivateDir(const std::string& path) {
+    if (FaultInjected(DiskChange::CreateDir, path)) return false;
+    const std::string native = posix::Resolve(path).path;
+    return ::mkdir(native.c_str(), 0700) == 0 && ::chmod(native.c_str(), 0700) == 0;
 }
 
 }  // namespace vorlan::platform

@@ -42,4 +42,9 @@ bool CopyToNewFile(const std::string& from, const std::string& to, std::optional
     return data && WriteNew(to, data->data(), data->size());
 }
 
+bool CreatePrivateDir(const std::string& path) {
+    if (FaultInjected(DiskChange::CreateDir, path)) return false;
+    return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
 }  // namespace vorlan::platform

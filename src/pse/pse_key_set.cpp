@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "platform/new_file.h"
 #include "platform/platform.h"
 #include "pse/mpro_win_engine.h"
 #include "pse/pse_key_set.h"
@@ -60,7 +61,7 @@ std::int32_t TMProWinCryptoEngine::RG_DecryptKeySet() { return DecryptKeySet(Rem
 
 std::int32_t TMProWinCryptoEngine::DecryptKeySet(const std::string& D, const std::string& target) {
     for (const char* dir : kKeySetDirs)
-        if (!IsDirectory(target + dir) && !platform::CreateDir(target + dir)) return kIOError;
+        if (!IsDirectory(target + dir) && !platform::CreatePrivateDir(target + dir)) return kIOError;
     for (const auto& file : kKeySet) {
         const std::string plain = target + file.name, twin = DatTwinName(D + file.name);
         // An optional file may be missing; one that was packed must come back whole.

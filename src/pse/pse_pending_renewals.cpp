@@ -67,7 +67,7 @@ bool TMProWinCryptoEngine::SetPendingRenewalAside(const std::string& R) {
         const std::int32_t number = asides.empty() ? 1 : asides.back().first + 1;
         if (number > kMaxAside) return false;
         aside = R + kPendingPrefix + FormatNumber3(number) + "\\";
-        if (!platform::CreateDir(aside) || !platform::WriteNewFile(aside + kMoving, "", 0, platform::kOwnerOnly))
+        if (!platform::CreatePrivateDir(aside) || !platform::WriteNewFile(aside + kMoving, "", 0, platform::kOwnerOnly))
             return false;
     }
     if (aside.empty()) {

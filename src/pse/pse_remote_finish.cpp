@@ -9,6 +9,7 @@
 
 #include "binding/key_exchange.h"
 #include "engine/transfer_record.h"
+#include "platform/new_file.h"
 #include "platform/platform.h"
 #include "pse/mpro_win_engine.h"
 #include "pse/pse_key_set.h"
@@ -42,9 +43,9 @@ namespace {
 
 // StagePSE: S, a copy of the PSE's key set, where the toolkit may install a signature key.
 bool StagePSE(const std::string& P, const std::string& S) {
-    if (!platform::CreateDir(S)) return false;
+    if (!platform::CreatePrivateDir(S)) return false;
     for (const char* dir : kKeySetDirs)
-        if (!platform::CreateDir(S + dir)) return false;
+        if (!platform::CreatePrivateDir(S + dir)) return false;
     for (const auto& file : kKeySet)
         if (platform::FileExists(P + file.name) && !CopyFileWhole(P + file.name, S + file.name, FileAccess::KeyMaterial))
             return false;
@@ -107,7 +108,7 @@ std::int32_t TMProWinCryptoEngine::MatchPendingKeySet(const std::vector<std::str
     std::int32_t failure = kIOError;  // no pending key set could be unpacked
     for (const std::string& candidate : pending) {
         if (platform::DirectoryExists(K)) DeleteDirectory(K, true);
-        if (!platform::CreateDir(K)) return kKeyExchangeError;
+        if (!platform::CreatePrivateDir(K)) return kKeyExchangeError;
         code = DecryptKeySet(candidate, K);
         if (code != kOk) {
             if (failure == kIOError) failure = code;

@@ -314,7 +314,7 @@ TEST_P(RenewalTest, TheRenewalBelongsToTheEngine) {
     }
     EnginePtr second = world_->Open("USER01"), other = world_->Open("USER02");
     std::int32_t secondStep = 2;
-    EXPECT_EQ(RemoteGenerateStartEx(second.get(), nullptr, marker.data(), &secondStep), -132);
+    EXPECT_EQ(OnThread([&] { return RemoteGenerateStartEx(second.get(), nullptr, marker.data(), &secondStep); }), -132);
     std::string transfer(marker.size(), '\0');
     EXPECT_EQ(OnThread([&] { return ExcludeSelfPublicKeyTransfer(other.get(), transfer.data()); }), 0);
     EXPECT_EQ(OnThread([&] { return IncludePublicKeyTransfer(other.get(), transfer.c_str()); }), 0);
