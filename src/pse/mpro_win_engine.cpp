@@ -56,17 +56,18 @@ std::vector<std::string> TMProWinCryptoEngine::ChangeDirs() const {
     return dirs;
 }
 
+std::int32_t TMProWinCryptoEngine::SetCryptoParamValue(std::int32_t index, const char* value) {
+    const std::int32_t result = TMPro1CryptoEngine::SetCryptoParamValue(index, value);
+    if (index == 3) installationChecked_.store(false, std::memory_order_release);  // another PSE
+    return result;
+}
+
 std::int32_t TMProWinCryptoEngine::RecoverInstallation(bool force) {
+    // Looked for once per key directory: a thread that holds the PSELock shared already (a
+    // nested operation) must not come to take it exclusively.
+    if (installationChecked_.exchange(true, std::memory_order_acq_rel) && !force) return kOk;
     const std::string P = PSEDir();
-    if (P.empty()) return kOk;
-    {
-        // Looked for once per key directory: a thread that holds the PSELock shared already
-        // (a nested operation) must not come to take it exclusively.
-        std::lock_guard<std::mutex> guard(recoveryMutex_);
-        if (!force && recoveredDir_ == P) return kOk;
-        recoveredDir_ = P;
-    }
-    if (!FileChange::Interrupted(P)) return kOk;
+    if (P.empty() || !FileChange::Interrupted(P)) return kOk;
     bool recovered = false;
     {
         WriteGuard exclusive(PSELock());

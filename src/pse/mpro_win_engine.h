@@ -2,6 +2,7 @@
 // user's keys in a PSE and runs key, certificate and cryptographic work under the PSELock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -26,6 +27,9 @@ public:
     // any thread).
     ~TMProWinCryptoEngine() override;
 
+    // SetCryptoParamValue: as the base; a new key directory (3) is looked at again for a
+    // change that a dead process left.
+    std::int32_t SetCryptoParamValue(std::int32_t index, const char* value) override;
     // GetEngineName: "M-Pro v1.34 (GOST PSE)" into a non-null buffer.
     void GetEngineName(char* buffer) override;
 
@@ -167,8 +171,7 @@ public:
 private:
     platform::FileLock renewalLock_;  // the PSE's renewal lock file while HoldsPSELock
     std::mutex stepMutex_;            // one step of the protocol at a time
-    std::mutex recoveryMutex_;        // guards recoveredDir_
-    std::string recoveredDir_;        // the key directory whose interrupted changes were looked for
+    std::atomic<bool> installationChecked_{false};  // the key directory was looked at for a dead change
 };
 
 }  // namespace vorlan
