@@ -80,6 +80,11 @@ protected:
 TEST_P(RemoteGenerationTest, RenewalRoundTrip) {
     Engine user01 = Open("USER01");
     const std::string oldOwn = Read("USER01\\own.pem");
+    const std::string data = "payment order 42";
+    std::vector<unsigned char> inTransit(data.begin(), data.end());  // sealed for the old certificate
+    inTransit.resize(data.size() + static_cast<std::size_t>(user01->GetMaxEncodeAddition()));
+    std::int32_t inTransitSize = static_cast<std::int32_t>(data.size());
+    ASSERT_EQ(Open("USER02")->EncodeData(inTransit.data(), &inTransitSize, "USER01"), 0);
     const std::string certificateTransfer = Issue(Start(*user01));
     EXPECT_EQ(Files("USER01\\RG").size(), 2u) << "Tmp_cert.pem and key.dat wait for the certificate";
 
@@ -97,7 +102,6 @@ TEST_P(RemoteGenerationTest, RenewalRoundTrip) {
     std::string own(kTransferBuffer, '\0');
     ASSERT_EQ(user01->ExcludeSelfPublicKeyTransfer(own.data()), 0);
     ASSERT_EQ(user02->IncludePublicKeyTransfer(own.c_str()), 0);
-    const std::string data = "payment order 42";
     std::vector<unsigned char> signature(static_cast<std::size_t>(user01->GetMaxSignatureLength()));
     std::int32_t signatureLength = static_cast<std::int32_t>(signature.size());
     ASSERT_EQ(user01->SignData(reinterpret_cast<const unsigned char*>(data.data()), static_cast<std::int32_t>(data.size()),
@@ -115,6 +119,8 @@ TEST_P(RemoteGenerationTest, RenewalRoundTrip) {
     char scratch[260] = {};
     ASSERT_EQ(user01->DecodeData(envelope.data(), &size, scratch), 0);
     EXPECT_EQ(std::string(envelope.begin(), envelope.begin() + size), data);
+    ASSERT_EQ(user01->DecodeData(inTransit.data(), &inTransitSize, scratch), 0) << "mail sealed before the renewal";
+    EXPECT_EQ(std::string(inTransit.begin(), inTransit.begin() + inTransitSize), data);
 }
 
 TEST_P(RemoteGenerationTest, StartPutsTheParametersBack) {
