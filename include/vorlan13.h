@@ -99,8 +99,8 @@ int32_t VORLAN_API IncludePublicEncodeKey(VORLAN_HANDLE engine, const char* file
 int32_t VORLAN_API SignFile(VORLAN_HANDLE engine, intptr_t a);
 int32_t VORLAN_API VerifyFile(VORLAN_HANDLE engine, intptr_t a, intptr_t b);
 int32_t VORLAN_API RemoveSignaturesFromFile(VORLAN_HANDLE engine, intptr_t a);
-/* GetLastErrorMessage: the toolkit's last message (what OpenSSL found) into message
- * (GetMaxErrorStringLength bytes). */
+/* GetLastErrorMessage: the toolkit's last message (what OpenSSL found), or the library's reason
+ * for its own refusal, into message (GetMaxErrorStringLength bytes). */
 void VORLAN_API GetLastErrorMessage(VORLAN_HANDLE engine, char* message);
 /* SetRootPath: sets the process-wide installation root, then the engine's root; a second,
  * different root in the same process is refused and leaves the engine's root unchanged. */

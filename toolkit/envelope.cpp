@@ -5,9 +5,13 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "algorithms.h"
+#include "file_io.h"
+#include "keys.h"
+#include "pse_container.h"
 #include "buffer_sink.h"
 #include "envelope_check.h"
 #include "errors.h"
@@ -56,6 +60,37 @@ void PutBack(CMS_ContentInfo* cms, unsigned char* data, std::size_t envelopeSize
         if (i2d_CMS_ContentInfo(cms, &p) == static_cast<int>(envelopeSize)) return;
     }
     std::memset(data, 0, written);
+}
+
+// EarlierKeys: the user's keys from before the current certificate, newest first: the
+// archives of the PSE, or (variant 0) the other key files of the key directory's KEYS.
+std::vector<SharedKey> EarlierKeys(Context& ctx) {
+    const std::string keyDir = ctx.PathParam(kKeyDir);
+    if (keyDir.empty()) return {};
+    if (Variant() != 0) return ArchivedKeys(keyDir);
+    return KeysNewestFirst(ResolvePath(JoinPath(keyDir, "KEYS")), ctx.Param(kPassword));
+}
+
+// OpenWithEarlierKey: an envelope of size bytes at data for one of the user's earlier
+// certificates, opened in place with the key it was made for: the plain size; nullopt when
+// none opens it (the buffer then holds the envelope, as cms re-encodes it).
+std::optional<std::size_t> OpenWithEarlierKey(Context& ctx, CMS_ContentInfo* cms, unsigned char* data, std::size_t size,
+                                              std::size_t capacity) {
+    const std::string der(reinterpret_cast<const char*>(data), size);
+    for (const SharedKey& key : EarlierKeys(ctx)) {
+        const auto* p = reinterpret_cast<const unsigned char*>(der.data());
+        CmsPtr attempt(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(der.size())));
+        BufferSink sink(data, capacity);
+        // Without a certificate every recipient is tried with the key; a wrong key fails.
+        if (attempt && CMS_decrypt(attempt.get(), key.get(), nullptr, nullptr, sink.Bio(), CMS_BINARY | CMS_DEBUG_DECRYPT) == 1)
+            return sink.Written();
+        ERR_clear_error();
+        if (sink.Written() > 0) {  // a content key that opened a damaged content
+            PutBack(cms, data, size, sink.Written());
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -115,15 +150,22 @@ void DecodeData(Context& ctx, unsigned char* data, std::int32_t* length, char* s
     // buffer (never longer than the envelope), with no copy of the data in between.
     BufferSink plain(data, static_cast<std::size_t>(*length));
     // CMS_DEBUG_DECRYPT: a failed key transport is an error, not a random content key.
-    if (CMS_decrypt(cms.get(), key.get(), cert.get(), nullptr, plain.Bio(), CMS_BINARY | CMS_DEBUG_DECRYPT) != 1) {
-        if (plain.Written() > 0) PutBack(cms.get(), data, envelopeSize, plain.Written());
-        Fail(kErrDecrypt, "Envelope cannot be opened with the own key");
+    std::optional<std::size_t> written;
+    if (CMS_decrypt(cms.get(), key.get(), cert.get(), nullptr, plain.Bio(), CMS_BINARY | CMS_DEBUG_DECRYPT) == 1) {
+        written = plain.Written();
+    } else if (plain.Written() > 0) {
+        PutBack(cms.get(), data, envelopeSize, plain.Written());
+    } else {
+        // No recipient for the own key: mail sent before a key renewal, for an earlier one.
+        ERR_clear_error();
+        written = OpenWithEarlierKey(ctx, cms.get(), data, envelopeSize, static_cast<std::size_t>(*length));
     }
+    if (!written) Fail(kErrDecrypt, "Envelope cannot be opened with the own key or an earlier one");
     if (subject != nullptr) {
         std::string who = cert ? CertUid(cert.get(), ctx.UseSerial()) : std::string();
         PutText(subject, kMaxUIDLength, who);
     }
-    *length = static_cast<std::int32_t>(plain.Written());
+    *length = static_cast<std::int32_t>(*written);
 }
 
 }  // namespace vtk

@@ -67,16 +67,24 @@ bool SamePublicKey(EVP_PKEY* a, EVP_PKEY* b) {
 
 SharedKey FindKeyForCertificate(const std::string& dir, X509* cert, const std::string& password) {
     EVP_PKEY* wanted = cert != nullptr ? X509_get0_pubkey(cert) : nullptr;
-    if (wanted == nullptr || !IsDirectory(dir)) return nullptr;
-    for (const auto& file : ListFiles(dir)) {
+    if (wanted == nullptr) return nullptr;
+    for (auto& key : KeysNewestFirst(dir, password))
+        if (SamePublicKey(wanted, key.get())) return key;
+    return nullptr;
+}
+
+std::vector<SharedKey> KeysNewestFirst(const std::string& dir, const std::string& password) {
+    std::vector<SharedKey> keys;
+    if (!IsDirectory(dir)) return keys;
+    auto files = ListFiles(dir);
+    for (auto file = files.rbegin(); file != files.rend(); ++file) {
         try {
-            SharedKey key = CachedPrivateKey(file, password);
-            if (key && SamePublicKey(wanted, key.get())) return key;
+            if (SharedKey key = CachedPrivateKey(*file, password)) keys.push_back(std::move(key));
         } catch (const Failure&) {
             // not a key, or one of another password
         }
     }
-    return nullptr;
+    return keys;
 }
 
 std::string KeyAlgorithmName(EVP_PKEY* key) {

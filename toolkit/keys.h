@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "algorithms.h"
 #include "object_cache.h"
@@ -25,6 +26,9 @@ bool SamePublicKey(EVP_PKEY* a, EVP_PKEY* b);
 // FindKeyForCertificate: the key among the files of dir whose public part is the certificate's,
 // read with the password (files that are no key, or not with it, are passed over); null when none.
 SharedKey FindKeyForCertificate(const std::string& dir, X509* cert, const std::string& password);
+// KeysNewestFirst: every key among the files of dir that opens with the password, by
+// falling file name (key00002.pem before key00001.pem).
+std::vector<SharedKey> KeysNewestFirst(const std::string& dir, const std::string& password);
 // KeyAlgorithmName: a readable name of a key's algorithm.
 std::string KeyAlgorithmName(EVP_PKEY* key);
 

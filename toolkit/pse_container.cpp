@@ -5,6 +5,7 @@
 #include <openssl/sha.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
 #include <iterator>
 #include <sstream>
@@ -26,7 +27,11 @@ const char* const kStorageKey = "DB/CRYPT/ckd.key";
 const char* const kSecret = "DB/SIGN/sec_sgn.key";
 const char* const kSignPublic = "DB/SIGN/pub_sgn.key";
 const char* const kPublicPem = "sc_pub.key";
-const char* const kPrevious = "DB/SIGN/sec_sgn.prv";
+const char* const kPrevious = "DB/SIGN/sec_sgn.prv";  // ArchiveNumber knows its name
+const char* const kSignDir = "DB/SIGN";
+const char* const kOldStorageKey = "DB/CRYPT/ckd.old";
+const char* const kStorageLine = "Storage-Key: ";
+constexpr std::size_t kMaxArchiveSize = 1 << 20;
 const char* const kAllFiles[] = {kRecord, kPublic, kSerial, kPublicPem, kStorageKey, "DB/CRYPT/net_ks.key", kSecret, kSignPublic};
 
 std::string In(const std::string& dir, const char* name) { return ResolvePath(JoinPath(dir, name)); }
@@ -152,13 +157,65 @@ std::string InstallSignatureKey(const std::string& pse, const std::string& from)
     std::string previous;
     std::string current = In(pse, kSecret);
     if (IsFile(current)) {
+        // The storage key changes with the key database: the archive keeps the one that opens it.
         previous = In(pse, kPrevious);
-        if (!CopyFileWhole(current, previous)) Fail(kErrFile, "Cannot keep the previous signature key");
+        const std::string archive = kStorageLine + StoragePassword(Read(pse, kStorageKey)) + "\n" + Read(pse, kSecret);
+        if (!WriteFileAtomic(previous, archive, true)) Fail(kErrFile, "Cannot keep the previous signature key");
     }
     if (!CopyFileWhole(In(from, kSecret), current)) Fail(kErrFile, "Cannot install the new signature key");
     std::string pub = In(from, kSignPublic);
     if (IsFile(pub)) CopyFileWhole(pub, In(pse, kSignPublic));
     return previous;
+}
+
+namespace {
+
+// ArchiveNumber: NNN of "sec_sgn.NNN" (three digits), above them "sec_sgn.prv", else -1.
+int ArchiveNumber(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (name.size() != 11 || !EqualNoCase(name.substr(0, 8), "sec_sgn.")) return -1;
+    if (EqualNoCase(name.substr(8), "prv")) return 1000;
+    int number = 0;
+    for (char c : name.substr(8)) {
+        if (c < '0' || c > '9') return -1;
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
+// OpenArchive: the key of an archive, with its own storage key or else one of the others.
+SharedKey OpenArchive(const std::string& file, const std::vector<std::string>& passwords) {
+    const auto bytes = ReadFile(file, kMaxArchiveSize);
+    if (!bytes) return nullptr;
+    std::vector<std::string> tries;
+    const std::size_t from = std::strlen(kStorageLine);
+    if (bytes->starts_with(kStorageLine)) tries.push_back(bytes->substr(from, bytes->find('\n') - from));
+    tries.insert(tries.end(), passwords.begin(), passwords.end());
+    for (const auto& password : tries) {
+        try {
+            if (SharedKey key = CachedPrivateKey(file, password)) return key;
+        } catch (const Failure&) {
+            // not with this storage key
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::vector<SharedKey> ArchivedKeys(const std::string& dir) {
+    std::vector<std::pair<int, std::string>> archives;
+    for (const auto& file : ListFiles(In(dir, kSignDir)))
+        if (const int number = ArchiveNumber(file); number >= 0) archives.emplace_back(number, file);
+    std::sort(archives.rbegin(), archives.rend());
+    std::vector<std::string> passwords;
+    for (const char* name : {kOldStorageKey, kStorageKey})
+        if (const auto storage = ReadFile(In(dir, name), 4096)) passwords.push_back(StoragePassword(*storage));
+    std::vector<SharedKey> keys;
+    for (const auto& [number, file] : archives)
+        if (SharedKey key = OpenArchive(file, passwords)) keys.push_back(std::move(key));
+    return keys;
 }
 
 }  // namespace vtk

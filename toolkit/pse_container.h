@@ -5,10 +5,13 @@
 //   DB/CRYPT/ckd.key     storage key: 32 random bytes that protect the private key (0600)
 //   DB/SIGN/sec_sgn.key  private key, PKCS#8 encrypted with the storage key (0600)
 //   DB/SIGN/pub_sgn.key  public key PEM;  sc_pub.key  public key PEM
+//   DB/SIGN/sec_sgn.NNN  an earlier private key, archived by a renewal: a line
+//                        "Storage-Key: <hex>" with what opens it, then its PEM
 // The identity is the SHA-256 of the public key, so every new container has a new one.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "algorithms.h"
 #include "object_cache.h"
@@ -36,8 +39,12 @@ void CopyContainer(const std::string& from, const std::string& to);
 // kErrFile, with dir untouched, when a copy fails.
 void SetContainerAside(const std::string& dir, const std::string& aside);
 // InstallSignatureKey: puts the signature key files of container `from` into `pse`,
-// keeping the previous secret key as DB/SIGN/sec_sgn.prv; returns that file's path
-// (empty when there was no previous key).
+// keeping the previous secret key, with the storage key that opens it, as
+// DB/SIGN/sec_sgn.prv; returns that file's path (empty when there was no previous key).
 std::string InstallSignatureKey(const std::string& pse, const std::string& from);
+// ArchivedKeys: the earlier private keys of the container in dir that open, newest first
+// (sec_sgn.prv, then sec_sgn.NNN by falling number); archives without their storage key
+// are tried with the storage keys of the key database (ckd.old, ckd.key).
+std::vector<SharedKey> ArchivedKeys(const std::string& dir);
 
 }  // namespace vtk

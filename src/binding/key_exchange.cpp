@@ -1,14 +1,14 @@
 // TMProDLL::ExchangeKeyFiles: puts a new key database in place of the current one, keeping
 // the current files as ".old" copies. Each current file is replaced in one rename, so a
-// reader never finds one missing, and a failure takes back every file already replaced.
+// reader never finds one missing; the whole exchange is one FileChange: a failure, or the
+// death of the process, leaves the old set or the new one.
+#include "binding/key_exchange.h"
+
 #include <array>
-#include <string>
-#include <vector>
 
 #include "binding/binding_state.h"
 #include "binding/mpro_dll.h"
 #include "platform/platform.h"
-#include "support/file_utils.h"
 #include "support/store_change.h"
 
 namespace vorlan {
@@ -17,19 +17,21 @@ namespace {
 struct KeyFile {
     const char* current;
     const char* backup;
+    bool required;  // the source must have it; an optional one may be missing on either side
 };
 
 // The key database files below a directory, in exchange order.
-constexpr std::array<KeyFile, 5> kKeyFiles{{
-    {"gk.db3", "gk.old"},
-    {"uz.db3", "uz.old"},
-    {"num", "num.old"},
-    {"DB\\CRYPT\\ckd.key", "DB\\CRYPT\\ckd.old"},
-    {"DB\\CRYPT\\net_ks.key", "DB\\CRYPT\\net_ks.old"},
+constexpr std::array<KeyFile, 6> kKeyFiles{{
+    {"gk.db3", "gk.old", true},
+    {"uz.db3", "uz.old", true},
+    {"num", "num.old", true},
+    {"DB\\CRYPT\\ckd.key", "DB\\CRYPT\\ckd.old", true},
+    {"DB\\CRYPT\\net_ks.key", "DB\\CRYPT\\net_ks.old", false},
+    {"sc_pub.key", "sc_pub.old", false},
 }};
-constexpr std::size_t kNetKeyIndex = 4;
 
-// BackupName: the file name with its extension replaced by ".old" (appended when none).
+}  // namespace
+
 std::string BackupName(const std::string& file) {
     const auto dot = file.find_last_of('.');
     const auto separator = file.find_last_of("\\/:");
@@ -37,71 +39,43 @@ std::string BackupName(const std::string& file) {
     return file.substr(0, dot) + ".old";
 }
 
-void DeleteIfExists(const std::string& path) {
-    if (platform::FileExists(path)) platform::DeleteFile(path);
+std::string DirectoryOf(const std::string& path) {
+    const auto separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
-// Exchanged: one current file (when `present`), its ".old" copy and the new file that
-// replaces it (empty when the source has none: the current file then goes).
-struct Exchanged {
-    std::string current, backup, incoming;
-    bool present;
-    FileAccess access;
-};
+bool KeySetsComplete(const std::string& T, const std::string& S, const std::string& targetCertificate,
+                     const std::string& sourceCertificate) {
+    for (const auto& file : kKeyFiles)
+        if (file.required && (!platform::FileExists(T + file.current) || !platform::FileExists(S + file.current)))
+            return false;
+    return platform::FileExists(targetCertificate) && platform::FileExists(sourceCertificate);
+}
 
-}  // namespace
+void PlanKeyFileExchange(FileChange& change, const std::string& T, const std::string& S,
+                         const std::string& targetCertificate, const std::string& sourceCertificate) {
+    for (const auto& file : kKeyFiles) {
+        const std::string current = T + file.current, incoming = S + file.current;
+        const bool present = platform::FileExists(current);
+        const bool arrives = file.required || platform::FileExists(incoming);
+        if (!present && !arrives) continue;
+        change.Replace(T + file.backup, present ? current : "", true);
+        change.Replace(current, arrives ? incoming : "", true);
+    }
+    change.Replace(BackupName(targetCertificate), targetCertificate);
+    change.Replace(targetCertificate, sourceCertificate);
+}
 
 bool TMProDLL::ExchangeKeyFiles(const std::string& targetDir, const std::string& sourceDir,
                                 const std::string& targetCertificate, const std::string& sourceCertificate) {
     CriticalGuard store(StoreLock());
     ToolkitGuard toolkit(PluginVariant);
-    const std::string& T = targetDir;
-    const std::string& S = sourceDir;
-
     // Both key sets must be complete before anything changes.
-    const std::string required[] = {T + kKeyFiles[0].current, T + kKeyFiles[1].current, T + kKeyFiles[2].current,
-                                    T + kKeyFiles[3].current, targetCertificate,        S + kKeyFiles[0].current,
-                                    S + kKeyFiles[1].current, S + kKeyFiles[2].current, S + kKeyFiles[3].current,
-                                    sourceCertificate};
-    for (const auto& file : required)
-        if (!platform::FileExists(file)) return false;
-
-    std::vector<Exchanged> files;
-    for (std::size_t i = 0; i < kKeyFiles.size(); ++i) {
-        const std::string current = T + kKeyFiles[i].current, incoming = S + kKeyFiles[i].current;
-        // The source may lack net_ks.key; every other file was checked.
-        const bool arrives = i != kNetKeyIndex || platform::FileExists(incoming);
-        const bool present = platform::FileExists(current);
-        if (!arrives && !present) continue;
-        files.push_back({current, T + kKeyFiles[i].backup, arrives ? incoming : "", present, FileAccess::KeyMaterial});
-    }
-    files.push_back({targetCertificate, BackupName(targetCertificate), sourceCertificate, true, FileAccess::Default});
-    for (const auto& file : files) DeleteIfExists(file.backup);
-
-    UndoLog undo;
-    // The ".old" copies, and the new files beside the ones they replace.
-    for (const auto& file : files) {
-        if (file.present) {
-            if (!CopyFileWhole(file.current, file.backup, file.access)) return false;
-            undo.Add([&file] { platform::DeleteFile(file.backup); });
-        }
-        if (file.incoming.empty()) continue;
-        const std::string staged = StagedName(file.current);
-        if (!CopyFileWhole(file.incoming, staged, file.access)) return false;
-        undo.Add([staged] { platform::DeleteFile(staged); });
-    }
-    // Each current file is replaced in one rename; taking it back renames its copy over it.
-    for (const auto& file : files) {
-        const bool replaced = file.incoming.empty() ? platform::DeleteFile(file.current)
-                                                    : platform::RenameReplacing(StagedName(file.current), file.current);
-        if (!replaced) return false;
-        undo.Add([&file] {
-            if (file.present) platform::RenameReplacing(file.backup, file.current);
-            else platform::DeleteFile(file.current);
-        });
-    }
-    undo.Commit();
-    return true;
+    if (!KeySetsComplete(targetDir, sourceDir, targetCertificate, sourceCertificate)) return false;
+    FileChange change(targetDir);
+    if (!change.Begin({}, {targetDir, DirectoryOf(targetCertificate)})) return false;
+    PlanKeyFileExchange(change, targetDir, sourceDir, targetCertificate, sourceCertificate);
+    return change.Apply();
 }
 
 }  // namespace vorlan

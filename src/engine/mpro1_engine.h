@@ -47,6 +47,10 @@ enum EngineCode : std::int32_t {
     kParamIndex = -126,
     kPluginNotLoaded = -127,
     kPluginIncomplete = -128,
+    kRequestedUIDMismatch = -129,
+    kForeignUIDFiled = -130,
+    kRenewalInProgress = -132,
+    kChangeNotRecovered = -133,
     kOlderCertificate = -135,       // started before the certificate filed under its UID
     kCertificateChanged = -136,     // subject or issuer differ from the one filed under its UID
     kTransferOwnerMismatch = -137,  // a transfer names another owner than its certificate's UID
@@ -111,7 +115,8 @@ public:
     // IncludeCRL: moves a CRL that the toolkit accepts into the CRL directory in place of the
     // list of the same issuer; a toolkit's refusal (no issuer, its own code) is the result.
     std::int32_t IncludeCRL(const char* fileName) override;
-    // GetLastErrorMessage: the toolkit's last message into the buffer.
+    // GetLastErrorMessage: the toolkit's last message into the buffer, or the engine's own
+    // reason (SetLastReason) when the toolkit reported nothing after it.
     void GetLastErrorMessage(char* buffer) override;
     // AddSign: appends a signature to the data in the same buffer; size gets the toolkit's length.
     std::int32_t AddSign(unsigned char* buffer, std::int32_t* size, const char* signer) override;
@@ -193,6 +198,9 @@ public:
     virtual std::int32_t RemoteGenerateStartExBody(const char* name, char* transfer, std::int32_t* step);
 
     // ---- helpers shared by the operations ----
+    // SetLastReason: why the calling thread's last operation was refused (or what it did
+    // besides), for GetLastErrorMessage; it gives way to the toolkit's next message.
+    void SetLastReason(const std::string& reason);
     // GetCryptoAPI: the engine's binding, created once; -127 / -128 when the plug-in is unusable,
     // -102 when creating it raised; 0 with a null binding after such a failure.
     std::int32_t GetCryptoAPI(TMProDLL*& api);
@@ -279,6 +287,14 @@ public:
     std::int32_t CertificateReport(TMProDLL& api, std::string_view block, std::string& report);
     // UpdateCertCashByFile: hands a certificate file to the toolkit's cache.
     std::int32_t UpdateCertCashByFile(const std::string& file);
+    // CheckRenewedCertificate: what a finish of key renewal asks of the certificate it would
+    // install, before anything changes (caller holds the StoreLock): the toolkit's trust in
+    // it (CertificateTrust's codes), its UID (into uid) fitting a UID (-131) and the one the
+    // request file asked for (-129; not checked with the UID field "SN", whose serial the CA
+    // gives), usable as a file name (-110), and naming no certificate of another user in the
+    // certificate directory (-130; the own certificate and its ".old" copy are the user's).
+    // GetLastErrorMessage says why.
+    std::int32_t CheckRenewedCertificate(const std::string& certificate, const std::string& request, std::string& uid);
     // CertificateTrust: the toolkit's word on a certificate file: 0 when a CA of the
     // installation issued it, it is valid now and not revoked by an installed CRL; otherwise
     // the toolkit's code (-1030 expired, -1031 not yet valid, -1032 revoked, -1033 not issued

@@ -1,8 +1,10 @@
 // TMPro1CryptoEngine: the texts of its result codes and the toolkit's last message.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "engine/mpro1_engine.h"
 #include "support/rwsync.h"
@@ -16,9 +18,8 @@ struct CodeText {
     std::string_view text;
 };
 
-// The engine's own texts; -105, -106 and codes outside -100..-128, -135..-138 and -140 get the
-// binding's or toolkit's.
-constexpr std::array<CodeText, 32> kCodeTexts{{
+// The engine's own texts; -105, -106 and codes outside -100..-140 get the binding's or toolkit's.
+constexpr std::array<CodeText, 36> kCodeTexts{{
     {-100, "Library not initialized "},
     {-101, "Null pointer or incorrect data size (buffer) passed to the function!"},
     {-102, "An exception in the function - "},
@@ -47,6 +48,10 @@ constexpr std::array<CodeText, 32> kCodeTexts{{
     {-126, "Parameters index out of bounds!"},
     {-127, "Unable to load mplug*.dll"},
     {-128, "Unable to retrive all necessary functionns from mplug*.dll"},
+    {-129, "The UID of the certificate is not the one its request asked for."},
+    {-130, "A certificate of another UID is filed under the UID of the new certificate."},
+    {-132, "Another key renewal of this installation is in progress."},
+    {-133, "An interrupted change of the key files could not be completed or taken back."},
     {-135, "The certificate is older than the one filed under its UID; remove that one first to go back."},
     {-136, "The certificate's subject or issuer differs from the one filed under its UID; remove that one first "
            "if the change is wanted."},
@@ -61,7 +66,39 @@ std::optional<std::string_view> EngineText(std::int32_t code) {
     return std::nullopt;
 }
 
+// The calling thread's last reason of the engine's own, and the toolkit's message when it
+// was given: once the toolkit reports something else, its message is the newer one. Plain
+// arrays: nothing for a thread's exit (or the library's unload) to destroy.
+constexpr std::size_t kReasonRoom = 1024;
+thread_local char t_reason[kReasonRoom];
+thread_local char t_toolkitThen[kReasonRoom];
+
+void Keep(char (&slot)[kReasonRoom], const std::string& text) {
+    const std::size_t n = std::min(text.size(), kReasonRoom - 1);
+    std::memcpy(slot, text.data(), n);
+    slot[n] = '\0';
+}
+
+// MessageRoom: the size of a last-message buffer the toolkit promises to keep to.
+std::size_t MessageRoom(const TMProDLL& api) {
+    const std::int32_t room = api.Fn.GetMaxErrorStringLength ? api.Fn.GetMaxErrorStringLength() : 0;
+    return static_cast<std::size_t>(std::max(room, 1));
+}
+
+std::string ToolkitMessage(TMProDLL& api, const ParamVector& vector) {
+    std::vector<char> text(MessageRoom(api) + 1, '\0');
+    api.GetLastErrorMessage(vector, text.data());
+    return text.data();
+}
+
 }  // namespace
+
+void TMPro1CryptoEngine::SetLastReason(const std::string& reason) {
+    TMProDLL* api = nullptr;
+    if (GetCryptoAPI(api) != kOk || api == nullptr) return;
+    Keep(t_toolkitThen, ToolkitMessage(*api, BuildParamVector(*api)));
+    Keep(t_reason, reason);
+}
 
 void TMPro1CryptoEngine::GetCryptoErrorString(std::int32_t code, char* buffer) {
     if (buffer == nullptr) return;
@@ -86,7 +123,15 @@ void TMPro1CryptoEngine::GetCryptoErrorString(std::int32_t code, char* buffer) {
 void TMPro1CryptoEngine::GetLastErrorMessage(char* buffer) {
     TMProDLL* api = nullptr;
     if (buffer == nullptr || GetCryptoAPI(api) != kOk || api == nullptr) return;
-    api->GetLastErrorMessage(BuildParamVector(*api), buffer);
+    const ParamVector vector = BuildParamVector(*api);
+    if (t_reason[0] != '\0' && ToolkitMessage(*api, vector) == t_toolkitThen) {
+        const std::size_t n = std::min(std::strlen(t_reason), MessageRoom(*api) - 1);
+        std::memcpy(buffer, t_reason, n);
+        buffer[n] = '\0';
+        return;
+    }
+    t_reason[0] = '\0';
+    api->GetLastErrorMessage(vector, buffer);
 }
 
 }  // namespace vorlan

@@ -112,6 +112,11 @@ std::int32_t TMPro1CryptoEngine::RemoteGenerateStartExBody(const char* name, cha
     } else {
         uid = current.data();
     }
+    // A name that cannot be a UID is refused before a key is made.
+    if (UIDField() != "SN" && !UIDFits(uid)) {
+        SetLastReason("The new UID \"" + uid + "\" would be longer than a UID may be");
+        return kUIDError;
+    }
     const std::int32_t result = InternalRemoteGenerateStart(transfer, uid.c_str(), stepIn > 9);
     if (result == kOk) *step = 1;
     return result;

@@ -1,6 +1,7 @@
 // The fault plan in force and the counting of changing calls (no OS service of its own).
 #include "platform/fault_injection.h"
 
+#include <cstdlib>
 #include <mutex>
 
 namespace vorlan::platform {
@@ -57,6 +58,8 @@ bool Intercept(DiskChange change, const std::string& path, const std::string* ta
         static const std::string none;
         state->plan.observe(DiskCall{change, number, path, target != nullptr ? *target : none, fails});
     }
+    // The process dies here, with no clean-up of its own, as a killed one does.
+    if (fails && state->plan.crash) std::_Exit(kCrashExitCode);
     return fails;
 }
 

@@ -1,7 +1,9 @@
 // Fault injection, for tests only: while a FaultPlan is in force the platform layer counts
 // the calls that change the disk (writes, renames, copies, deletes, directory creations)
 // and fails the one the plan names, exactly as a refusing system would: nothing on disk
-// changes and the call returns false. An observer may look at the disk before each call.
+// changes and the call returns false; or, in crash mode, ends the process there, as a
+// process killed at that instruction (run it in a child process). An observer may look at
+// the disk before each call.
 // Without a plan each changing call costs one relaxed atomic load.
 //
 // Typical use, walking a failure over a whole operation:
@@ -43,7 +45,11 @@ struct FaultPlan {
     std::uint32_t failCall = 0;                    // counted call to fail (from 1); 0: none
     std::uint32_t kinds = kEveryChange;            // ChangeBit mask of the kinds counted
     std::function<void(const DiskCall&)> observe = nullptr;  // runs before every counted call; may be empty
+    bool crash = false;  // the planned call ends the process (exit code kCrashExitCode) before it runs
 };
+
+// kCrashExitCode: the exit code of a process that a crash-mode plan ended.
+inline constexpr int kCrashExitCode = 86;
 
 // ScopedFaultPlan: puts a plan in force process-wide for its lifetime; one plan at a time.
 // Changing calls made by the observer itself are neither counted nor failed.

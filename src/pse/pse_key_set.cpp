@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "platform/new_file.h"
 #include "platform/platform.h"
 #include "pse/mpro_win_engine.h"
 #include "pse/pse_key_set.h"
@@ -56,10 +57,13 @@ void TMProWinCryptoEngine::RG_DeleteKeySet() {
         if (platform::FileExists(D + name)) platform::DeleteFile(D + name);
 }
 
-std::int32_t TMProWinCryptoEngine::RG_DecryptKeySet() {
-    const std::string D = RemoteDir();
+std::int32_t TMProWinCryptoEngine::RG_DecryptKeySet() { return DecryptKeySet(RemoteDir(), RemoteDir()); }
+
+std::int32_t TMProWinCryptoEngine::DecryptKeySet(const std::string& D, const std::string& target) {
+    for (const char* dir : kKeySetDirs)
+        if (!IsDirectory(target + dir) && !platform::CreatePrivateDir(target + dir)) return kIOError;
     for (const auto& file : kKeySet) {
-        const std::string plain = D + file.name, twin = DatTwinName(plain);
+        const std::string plain = target + file.name, twin = DatTwinName(D + file.name);
         // An optional file may be missing; one that was packed must come back whole.
         if (!file.required && !platform::FileExists(twin)) continue;
         const std::int32_t result = DecryptDatToFile(twin, plain);

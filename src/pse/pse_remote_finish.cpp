@@ -1,171 +1,155 @@
-// TMProWinCryptoEngine: the finish of key renewal. The certificate that came back in a
-// transfer is checked against the new keys, filed, and installed with them in the PSE,
-// under the exclusive PSELock and the StoreLock; a failure after the check puts the old keys,
-// key database and certificates back, and the pending files stay for another attempt.
-#include <optional>
+// TMProWinCryptoEngine: the finish of key renewal. Before anything changes the certificate of
+// the transfer must belong to a pending key set (R's own, or one set aside), come from a CA of
+// the installation, be valid now, name the UID its request asked for, fit a UID and not take
+// the name of a correspondent. The toolkit installs the new signature key in a staging copy
+// of the PSE; one FileChange then puts signature key, certificate, key database and own
+// certificate in place: a failure, or the death of the process at any point, leaves the old
+// keys working and the pending renewal ready for a repeat.
 #include <vector>
 
-#include "engine/subject_utils.h"
+#include "binding/key_exchange.h"
+#include "engine/transfer_record.h"
+#include "platform/new_file.h"
 #include "platform/platform.h"
 #include "pse/mpro_win_engine.h"
 #include "pse/pse_key_set.h"
 #include "pse/pse_lock.h"
+#include "pse/pse_renewal_hold.h"
 #include "pse/pse_renewal_names.h"
+#include "support/file_change.h"
 #include "support/file_utils.h"
 #include "support/rwsync.h"
 #include "support/store_change.h"
+#include "support/text_utils.h"
 
 namespace vorlan {
 
 std::int32_t TMProWinCryptoEngine::RemoteGenerateFinishEx(const char* transfer, std::int32_t* step) {
-    if (transfer == nullptr) return kLowMemory;
+    if (transfer == nullptr) return kBadArgument;
     if (!RemoteDirUsable()) return kRemotePathError;
     if (step == nullptr) return kBadArgument;
     if (*step == 0) {
         *step = 2;
         return kOk;
     }
+    std::unique_lock<std::mutex> oneStep(stepMutex_, std::try_to_lock);
+    if (!oneStep.owns_lock()) return kRenewalInProgress;
     const std::int32_t result = InternalRemoteGenerateFinish(transfer);
     *step = 1;
     return result;
 }
 
-std::int32_t TMProWinCryptoEngine::InternalRemoteGenerateFinish(const char* transfer) {
-    return Guarded("TMProWinCryptoEngine.InternalRemoteGenerateFinish: ", [&]() -> std::int32_t {
-        const std::string R = RemoteDir();
-        const std::string P = ExpandRootMacroDir(ParamValue(3));
-        RG_PSEPrivateKeyBackup(P.c_str(), nullptr);
-        std::string archive;
-        RG_NextSignKeyArchiveName(P.c_str(), archive);
-
-        // The plain key set restored in R leaves it again unless the finish succeeds; the
-        // packed twins stay for another attempt.
-        UndoLog plainKeys;
-        plainKeys.Add([this] { RG_DeleteKeySet(); });
-        std::int32_t result = RG_DecryptKeySet();
-        if (result != kOk) return result;
-        result = SavePublicKeyFromTransfer(R.c_str(), transfer);
-        if (result != kOk) return result;
-
-        result = InstallRenewedKeys(R, P, archive);
-        if (result != kOk) {
-            ClearCash();  // the toolkit's contexts may have seen the keys of the failed attempt
-            return result;
-        }
-        plainKeys.Commit();
-        DeleteDirectory(R, false);
-        return kOk;
-    });
-}
-
 namespace {
 
-// Aside: a free name beside a file, where its current version waits until the change commits.
-std::string Aside(const std::string& file) {
-    std::string name;
-    for (int n = 0; n < 1000; ++n) {
-        name = file + ".renewal" + std::to_string(n);
-        if (!platform::GetAttributes(name)) break;
-    }
-    return name;
-}
-
-void DeleteIfExists(const std::string& file) {
-    if (platform::FileExists(file)) platform::DeleteFile(file);
-}
-
-// SignatureKeyState: the PSE's signature key files as they were before the toolkit installed
-// the new key, and where the old secret key is now; Restore puts the old files back.
-struct SignatureKeyState {
-    std::string home, publicFile, oldKeyAt;
-    bool homeExisted = false, publicExisted = false;
-    std::optional<std::string> publicContent;
-
-    explicit SignatureKeyState(const std::string& pseDir)
-        : home(pseDir + kSignatureKeyFile), publicFile(pseDir + kSignaturePublicKeyFile) {
-        homeExisted = platform::FileExists(home);
-        publicExisted = platform::FileExists(publicFile);
-        if (publicExisted) publicContent = platform::ReadWholeFile(publicFile);
-    }
-    void Restore() const {
-        if (!oldKeyAt.empty() && platform::FileExists(oldKeyAt)) platform::RenameReplacing(oldKeyAt, home);
-        else if (!homeExisted) DeleteIfExists(home);
-        if (publicContent) platform::WriteWholeFile(publicFile, publicContent->data(), publicContent->size());
-        else if (!publicExisted) DeleteIfExists(publicFile);
-    }
-};
-
-// FileCertificate: puts the certificate in place as certDir + name + ".pem" in one rename; the
-// old ".pem" and ".cer" step aside (their names added to asides) until the change commits.
-bool FileCertificate(const std::string& certDir, const std::string& name, const std::string& certificate,
-                     UndoLog& undo, std::vector<std::string>& asides) {
-    const std::string filed = certDir + name + ".pem", staged = StagedName(filed);
-    if (!CopyFileWhole(certificate, staged)) return false;
-    undo.Add([staged] { DeleteIfExists(staged); });
-    if (platform::FileExists(filed)) {
-        asides.push_back(Aside(filed));
-        if (!CopyFileWhole(filed, asides.back())) return false;
-        undo.Add([filed, aside = asides.back()] { platform::RenameReplacing(aside, filed); });
-    } else {
-        undo.Add([filed] { DeleteIfExists(filed); });
-    }
-    const std::string cer = certDir + name + ".cer";
-    if (platform::FileExists(cer)) {
-        asides.push_back(Aside(cer));
-        if (!platform::MoveFile(cer, asides.back())) return false;
-        undo.Add([cer, aside = asides.back()] { platform::MoveFile(aside, cer); });
-    }
-    return platform::RenameReplacing(staged, filed);
+// StagePSE: S, a copy of the PSE's key set, where the toolkit may install a signature key.
+bool StagePSE(const std::string& P, const std::string& S) {
+    if (!platform::CreatePrivateDir(S)) return false;
+    for (const char* dir : kKeySetDirs)
+        if (!platform::CreatePrivateDir(S + dir)) return false;
+    for (const auto& file : kKeySet)
+        if (platform::FileExists(P + file.name) && !CopyFileWhole(P + file.name, S + file.name, FileAccess::KeyMaterial))
+            return false;
+    return true;
 }
 
 }  // namespace
 
-std::int32_t TMProWinCryptoEngine::InstallRenewedKeys(const std::string& R, const std::string& P,
-                                                      const std::string& archive) {
-    const std::string certDir = ExpandRootMacroDir(ParamValue(2));
-    const std::string own = ExpandRootMacro(ParamValue(1));
-    const std::string certificate = R + kRequestFileName;
-    const std::string field = UIDField();
-    WriteGuard exclusive(PSELock());
-    {
-        CriticalGuard store(StoreLock());
-        TMProDLL* api = nullptr;
-        std::int32_t result = RequireCryptoAPI(api);
-        if (result != kOk) return result;
-
-        // Everything below is taken back in reverse order unless the exchange completes.
-        SignatureKeyState signatureKey(P);
-        std::vector<std::string> asides;
-        UndoLog undo;
-        // The toolkit installs the new signature key in the PSE when the certificate matches
-        // the new keys, and names the file that now holds the old one.
-        std::vector<char> oldKey = BackupTextBuffer();
-        result = api->CertificateAndPSePrivateKeysMatch(BuildParamVector(*api), certificate.c_str(), R.c_str(),
-                                                        oldKey.data());
-        if (result == 0) return kCertificateKeyMismatch;
-        if (result < 0) return result;  // the toolkit could not compare: nothing was installed
-        signatureKey.oldKeyAt = oldKey.data();
-        undo.Add([&signatureKey] { signatureKey.Restore(); });
-        if (!archive.empty() && !signatureKey.oldKeyAt.empty()) {
-            if (!platform::MoveFile(signatureKey.oldKeyAt, archive)) return kKeyExchangeError;
-            signatureKey.oldKeyAt = archive;
+std::int32_t TMProWinCryptoEngine::InternalRemoteGenerateFinish(const char* transfer) {
+    return Guarded("TMProWinCryptoEngine.InternalRemoteGenerateFinish: ", [&]() -> std::int32_t {
+        const std::string R = RemoteDir(), P = PSEDir();
+        // Not while a start is between its steps, this engine's or another's.
+        if (HoldsPSELock || RenewalHeldByOther(this)) return kRenewalInProgress;
+        platform::FileLock renewal;
+        switch (renewal.Lock(P + kRenewalLockName, false)) {
+            case platform::LockResult::Held: break;
+            case platform::LockResult::Busy: return kRenewalInProgress;
+            case platform::LockResult::Failed: return kIOError;
         }
+        std::int32_t code = RecoverInstallation(true);
+        if (code != kOk) return code;
+        RG_PSEPrivateKeyBackup(P.c_str(), nullptr);
 
-        std::string name;
-        result = GetCertUIDByFile(certificate, field, name);
-        if (result != kOk) return result;
-        // The name comes from the certificate and becomes a file name in the certificate directory.
-        if (!IsSafeUID(name)) return kUIDError;
+        // Under the exclusive PSELock and the StoreLock from here: what the finish unpacks and
+        // stages is recorded first, so that even a dead process leaves none of it behind.
+        code = [&]() -> std::int32_t {
+            WriteGuard exclusive(PSELock());
+            CriticalGuard store(StoreLock());
+            const std::string S = P + kStagingDirName, K = P + kUnpackedDirName, certificate = S + kIssuedName;
+            FileChange change(P);
+            if (!change.Begin({S, K}, ChangeDirs())) return kKeyExchangeError;
+            for (const std::string& dir : {S, K})
+                if (platform::DirectoryExists(dir)) DeleteDirectory(dir, true);
+            if (!StagePSE(P, S)) return kKeyExchangeError;
+            TransferBlock content;
+            std::int32_t result = GetPublicKeyBlockByTransfer(transfer, content);
+            if (result != kOk) return result;
+            if (!WriteFileBuffer(certificate, content.block.data(), static_cast<std::int32_t>(content.block.size())))
+                return kTransferError;
+            std::string dir, oldKey;
+            result = MatchPendingKeySet(PendingKeySets(R), S, K, certificate, dir, oldKey);
+            return result != kOk ? result : InstallRenewedKeys(change, dir, S, K, certificate, oldKey);
+        }();
+        // Contexts that hold the old keys or certificate, or the staging copy, go.
+        ClearCash();
+        return code;
+    });
+}
 
-        if (!FileCertificate(certDir, name, certificate, undo, asides)) return kKeyExchangeError;
-        if (!RG_ExchangeKeys(P.c_str(), R.c_str(), own.c_str(), certificate.c_str())) return kKeyExchangeError;
-        undo.Commit();
-        for (const auto& aside : asides) DeleteIfExists(aside);
+std::int32_t TMProWinCryptoEngine::MatchPendingKeySet(const std::vector<std::string>& pending, const std::string& S,
+                                                      const std::string& K, const std::string& certificate,
+                                                      std::string& dir, std::string& oldKey) {
+    TMProDLL* api = nullptr;
+    std::int32_t code = RequireCryptoAPI(api);
+    if (code != kOk) return code;
+    // The toolkit installs the matching signature key in the PSE of the vector: the staging copy.
+    ParamVector vector = BuildParamVector(*api);
+    if (vector.size() < 3) return kKeyExchangeError;
+    vector[2] = S;
+    std::int32_t failure = kIOError;  // no pending key set could be unpacked
+    for (const std::string& candidate : pending) {
+        if (platform::DirectoryExists(K)) DeleteDirectory(K, true);
+        if (!platform::CreatePrivateDir(K)) return kKeyExchangeError;
+        code = DecryptKeySet(candidate, K);
+        if (code != kOk) {
+            if (failure == kIOError) failure = code;
+            continue;
+        }
+        std::vector<char> previous = BackupTextBuffer();
+        code = api->CertificateAndPSePrivateKeysMatch(vector, certificate.c_str(), K.c_str(), previous.data());
+        if (code > 0) {
+            dir = candidate;
+            oldKey = previous.data();
+            return kOk;
+        }
+        if (code < 0) failure = code;  // the toolkit could not compare
+        else if (failure == kIOError) failure = kCertificateKeyMismatch;
     }
-    // Contexts that hold the old keys or the old certificate go (after the StoreLock, whose
-    // holders never take the PSELock).
-    ClearCash();
-    return kOk;
+    return failure;
+}
+
+std::int32_t TMProWinCryptoEngine::InstallRenewedKeys(FileChange& change, const std::string& dir, const std::string& S,
+                                                      const std::string& K, const std::string& certificate,
+                                                      const std::string& oldKey) {
+    const std::string P = PSEDir(), R = RemoteDir(), certDir = CertificateDir();
+    const std::string own = ExpandRootMacro(TrimSpaces(ParamValue(1)));
+    std::string uid;
+    const std::int32_t code = CheckRenewedCertificate(certificate, dir + kRequestFileName, uid);
+    if (code != kOk) return code;
+    if (!KeySetsComplete(P, K, own, certificate)) return kKeyExchangeError;
+
+    std::string archive;
+    RG_NextSignKeyArchiveName(P.c_str(), archive);
+    if (!oldKey.empty()) change.Move(archive, oldKey);
+    change.Replace(P + kSignatureKeyFile, S + kSignatureKeyFile, true);
+    if (platform::FileExists(S + kSignaturePublicKeyFile))
+        change.Replace(P + kSignaturePublicKeyFile, S + kSignaturePublicKeyFile);
+    change.Replace(certDir + uid + ".pem", certificate);
+    if (platform::FileExists(certDir + uid + ".cer")) change.Replace(certDir + uid + ".cer", "");
+    PlanKeyFileExchange(change, P, K, own, certificate);
+    // R empties once the renewal is installed, the renewals set aside with it.
+    for (const auto& entry : platform::Enumerate(R + "*.*"))
+        if (entry.name != "." && entry.name != "..") change.DiscardWhenDone(R + entry.name);
+    return change.Apply() ? kOk : kKeyExchangeError;
 }
 
 }  // namespace vorlan

@@ -41,17 +41,7 @@ std::string RenewalTimeStamp(double days) {
 std::int32_t TMProWinCryptoEngine::InternalRemoteGenerateStart_WithUtility(char* marker, const char* name,
                                                                           bool subjectFromParams) {
     std::string subscriber;
-    const std::int32_t code =
-        Guarded("TMProWinCryptoEngine.InternalRemoteGenerateStart_WithUtility: ", [&]() -> std::int32_t {
-            const std::string field = UIDField();
-            std::string current;
-            const std::int32_t result = GetCertUIDByFile(RemoteDir() + kSelfCertificateName, field, current);
-            if (result != kOk) return result;
-            if (name != nullptr && *name != '\0') subscriber = name;
-            else if (field == "SN") subscriber = current;
-            else subscriber = StripDateSuffix(current) + RenewalTimeStamp(platform::LocalNowDays());
-            return kOk;
-        });
+    const std::int32_t code = SubscriberName(name, RemoteDir() + kSelfCertificateName, subscriber);
     if (code != kOk) return code;
     return RemoteGenerateEXStep_3(marker, subscriber, subjectFromParams);
 }
@@ -94,9 +84,32 @@ std::string* NameField(TSubjectFields& fields, const std::string& uidField) {
 
 }  // namespace
 
+std::int32_t TMProWinCryptoEngine::SubscriberName(const char* name, const std::string& certificate,
+                                                 std::string& subscriber) {
+    const std::int32_t code =
+        Guarded("TMProWinCryptoEngine.InternalRemoteGenerateStart_WithUtility: ", [&]() -> std::int32_t {
+            const std::string field = UIDField();
+            std::string current;
+            const std::int32_t result = GetCertUIDByFile(certificate, field, current);
+            if (result != kOk) return result;
+            if (name != nullptr && *name != '\0') subscriber = name;
+            else if (field == "SN") subscriber = current;
+            else subscriber = StripDateSuffix(current) + RenewalTimeStamp(platform::LocalNowDays());
+            return kOk;
+        });
+    if (code != kOk) return code;
+    // The name becomes the UID when it goes into the UID field (not with "SN": the serial).
+    TSubjectFields fields;
+    if (NameField(fields, ParamValue(20)) != nullptr && !UIDFits(subscriber)) {
+        SetLastReason("The new UID \"" + subscriber + "\" would be longer than a UID may be");
+        return kUIDError;
+    }
+    return kOk;
+}
+
 std::int32_t TMProWinCryptoEngine::RemoteGenerateEXStep_3(char* marker, const std::string& name,
                                                          bool subjectFromParams) {
-    if (marker == nullptr) return kLowMemory;
+    if (marker == nullptr) return kBadArgument;
     if (!RemoteDirUsable()) return kRemotePathError;
     TMProDLL* api = nullptr;
     const std::int32_t code = RequireCryptoAPI(api);
@@ -138,7 +151,7 @@ std::int32_t TMProWinCryptoEngine::RemoteGenerateEXStep_3(char* marker, const st
 }
 
 std::int32_t TMProWinCryptoEngine::RemoteGenerateEXStep_4(char* marker) {
-    if (marker == nullptr) return kLowMemory;
+    if (marker == nullptr) return kBadArgument;
     const char* prefix = "TMProWinCryptoEngine.RemoteGenerateEXStep_4: ";
     std::int32_t code = Guarded(prefix, [&] {
         ClearCash();

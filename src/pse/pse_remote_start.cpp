@@ -1,14 +1,16 @@
 // TMProWinCryptoEngine: the step protocol of key renewal as the host drives it with
 // RemoteGenerateStartEx, and its first two steps (preparation, backup of the key container).
-// The exclusive PSELock is held across calls from a successful first step to the last step.
+// The renewal hold is kept across calls from the first step to the last; it belongs to the
+// engine, so any thread may go on with the protocol or release the engine.
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "platform/platform.h"
 #include "pse/mpro_win_engine.h"
+#include "pse/pse_renewal_hold.h"
 #include "pse/pse_renewal_names.h"
-#include "pse/pse_lock.h"
+#include "support/file_change.h"
 #include "support/file_utils.h"
 
 namespace vorlan {
@@ -23,21 +25,36 @@ bool IsLastStep(const char* marker) {
 
 }  // namespace
 
-void TMProWinCryptoEngine::HoldPSELock() {
-    // A protocol restarted while the lock is held must not take it a second time.
-    if (HoldsPSELock) return;
-    PSELock().BeginWrite();
+std::int32_t TMProWinCryptoEngine::HoldPSELock() {
+    // A protocol restarted while the hold is kept does not take it a second time.
+    if (HoldsPSELock) return kOk;
+    // Between processes (and engines) the PSE's renewal lock file; tried, never waited for.
+    switch (renewalLock_.Lock(PSEDir() + kRenewalLockName, false)) {
+        case platform::LockResult::Held: break;
+        case platform::LockResult::Busy: return kRenewalInProgress;
+        case platform::LockResult::Failed: return kIOError;
+    }
+    if (!TryHoldRenewal(this)) {
+        renewalLock_.Unlock();
+        return kRenewalInProgress;
+    }
     HoldsPSELock = true;
+    return kOk;
 }
 
 void TMProWinCryptoEngine::ReleasePSELock() {
     if (!HoldsPSELock) return;
     HoldsPSELock = false;
-    PSELock().EndWrite();
+    ReleaseRenewal(this);
+    renewalLock_.Unlock();
 }
 
 std::int32_t TMProWinCryptoEngine::RemoteGenerateStartEx(const char* name, char* marker, std::int32_t* step) {
     if (step == nullptr) return kBadArgument;
+    // A step while another thread runs one of this engine is refused rather than queued.
+    std::unique_lock<std::mutex> oneStep(stepMutex_, std::try_to_lock);
+    if (!oneStep.owns_lock()) return kRenewalInProgress;
+    DriveRenewal(this);
     const std::int32_t result = Guarded("TMProWinCryptoEngine.RemoteGenerateStartEx: ", [&]() -> std::int32_t {
         std::int32_t& s = *step;
         switch (s) {
@@ -53,8 +70,7 @@ std::int32_t TMProWinCryptoEngine::RemoteGenerateStartEx(const char* name, char*
                     s = 1;
                     return code;
                 }
-                const std::int32_t code = RemoteGenerateEXStep_1();
-                if (code == kOk) HoldPSELock();
+                const std::int32_t code = RemoteGenerateEXStep_1(name);
                 s = code == kOk ? s + 1 : 1;
                 return code;
             }
@@ -82,21 +98,23 @@ bool TMProWinCryptoEngine::RemoteDirUsable() const {
     return !RemoteGeneratePath.empty() && IsDirectory(RemoteDir());
 }
 
-std::int32_t TMProWinCryptoEngine::RemoteGenerateEXStep_1() {
+std::int32_t TMProWinCryptoEngine::RemoteGenerateEXStep_1(const char* name) {
     if (!RemoteDirUsable()) return kRemotePathError;
     const std::string R = RemoteDir();
-    if (!DeleteDirectory(R, false)) return kRemoteDirIOError;
     const std::string own = ExpandRootMacro(ParamValue(1));
-    bool ownExists = false;
-    {
-        WriteGuard exclusive(PSELock());
-        ownExists = platform::FileExists(own);
-    }
-    if (!ownExists) return kCertificateNotFound;
+    if (!platform::FileExists(own)) return kCertificateNotFound;
+    // The name is known now: one that cannot be a UID is refused before any key is made.
+    std::string subscriber;
+    std::int32_t code = SubscriberName(name, own, subscriber);
+    if (code != kOk) return code;
+    code = HoldPSELock();
+    if (code == kOk) code = RecoverInstallation(true);
+    if (code != kOk) return code;
+    if (!SetPendingRenewalAside(R)) return kRemoteDirIOError;
     if (!CopyFileWhole(own, R + kSelfCertificateName)) return kIOError;
 
     std::vector<char> uid(static_cast<std::size_t>(std::max(GetMaxUIDLength(), 1)), '\0');
-    const std::int32_t code = GetCurrentUserUID(uid.data());
+    code = GetCurrentUserUID(uid.data());
     if (code != kOk) return code;
     // A test signature proves that the current signature key works before it is replaced.
     static constexpr unsigned char kTestData[] = {'T', 'e', 's', 't', '!'};

@@ -7,6 +7,7 @@
 #include <openssl/x509.h>
 
 #include <atomic>
+#include <ctime>
 #include <chrono>
 #include <filesystem>
 #include <cstdio>
@@ -15,10 +16,14 @@
 #include <thread>
 #include <tuple>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "platform/fault_injection.h"
 #include "binding/mpro_dll.h"
 #include "platform/platform.h"
 #include "pse/mpro_win_engine.h"
+#include "engine/subject_utils.h"
 #include "pse/pse_lock.h"
 #include "support/file_utils.h"
 #include "support/zel_root.h"
@@ -61,20 +66,35 @@ protected:
         EXPECT_EQ(step, 1);
         return code;
     }
-    // OtherEngineEncrypts: USER02 encrypts for USER01 on another thread; false when it did not
-    // finish within a minute (the PSELock stayed held).
-    bool OtherEngineEncrypts() {
-        auto done = std::async(std::launch::async, [this] {
-            EnginePtr other = world_->Open("USER02");
-            std::string buffer = kData + std::string(static_cast<std::size_t>(GetMaxEncodeAddition(other.get())), '\0');
-            auto size = static_cast<std::int32_t>(kData.size());
-            return EncodeData(other.get(), reinterpret_cast<unsigned char*>(buffer.data()), &size, "USER01");
-        });
+    // OnThread: call() on a thread of its own, its result; a call that does not end within a
+    // minute (a lock never released) ends the test process.
+    template <class Call>
+    static auto OnThread(Call call) {
+        auto done = std::async(std::launch::async, call);
         if (done.wait_for(std::chrono::minutes(1)) != std::future_status::ready) {
-            ADD_FAILURE() << "the PSELock was never released";
+            ADD_FAILURE() << "a call waited for a lock that was never released";
             std::_Exit(1);  // the waiting thread cannot be joined
         }
-        return done.get() == 0;
+        return done.get();
+    }
+    // Sealed: kData encrypted by USER02 for a UID of the user (as USER02 has its certificate).
+    std::string Sealed(const std::string& uid = "USER01") const {
+        EnginePtr other = world_->Open("USER02");
+        std::string buffer = kData + std::string(static_cast<std::size_t>(GetMaxEncodeAddition(other.get())), '\0');
+        auto size = static_cast<std::int32_t>(kData.size());
+        const std::int32_t code = EncodeData(other.get(), reinterpret_cast<unsigned char*>(buffer.data()), &size, uid.c_str());
+        return code == 0 ? buffer.substr(0, static_cast<std::size_t>(size)) : std::string();
+    }
+    // OtherEngineEncrypts: USER02 encrypts for USER01 on another thread (false when it did not).
+    bool OtherEngineEncrypts() {
+        return !OnThread([this] { return Sealed(); }).empty();
+    }
+    // Opened: a letter decrypted by h ("code N" when it fails).
+    static std::string Opened(VORLAN_HANDLE h, std::string letter) {
+        auto size = static_cast<std::int32_t>(letter.size());
+        char scratch[64];
+        const std::int32_t code = DecodeData(h, reinterpret_cast<unsigned char*>(letter.data()), &size, scratch);
+        return code == 0 ? letter.substr(0, static_cast<std::size_t>(size)) : "code " + std::to_string(code);
     }
     Installation* install_ = nullptr;
     std::unique_ptr<RenewalWorld> world_;
@@ -114,8 +134,12 @@ TEST_P(RenewalTest, WholeRenewalInBothFamilies) {
     // parameters' subject under the given name, which is the old UID: its certificate is replaced.
     const Case cases[] = {{0, nullptr, "Test Bank"}, {10, "USER01", "Renewed Bank"}};
     long serial = 100;
+    // Before each renewal a letter leaves for the current certificate; all open after both.
+    std::vector<std::string> letters;
+    std::string current = "USER01";
     for (const auto& c : cases) {
         SCOPED_TRACE("family " + std::to_string(c.family));
+        letters.push_back(Sealed(current));
         EnginePtr user = world_->Open("USER01");
         ASSERT_EQ(SetCryptoParamValue(user.get(), 14, "Renewed Bank"), 0);
         const auto pseBefore = world_->Tree("USER01\\DB");
@@ -136,10 +160,12 @@ TEST_P(RenewalTest, WholeRenewalInBothFamilies) {
 
         EXPECT_TRUE(world_->Tree("R_USER01").empty()) << "R is empty";
         const auto pse = world_->Tree("USER01");
-        for (const char* old : {"gk.old", "uz.old", "num.old", "DB/CRYPT/ckd.old", "own.old"}) EXPECT_EQ(pse.count(old), 1u) << old;
+        for (const char* old : {"gk.old", "uz.old", "num.old", "DB/CRYPT/ckd.old", "sc_pub.old", "own.old"})
+            EXPECT_EQ(pse.count(old), 1u) << old;
+        EXPECT_EQ(pse.at("sc_pub.key"), pse.at("DB/SIGN/pub_sgn.key")) << "the public key is exchanged with the rest";
         const std::string archive = c.family == 0 ? "DB/SIGN/sec_sgn.001" : "DB/SIGN/sec_sgn.002";
         ASSERT_EQ(pse.count(archive), 1u);
-        EXPECT_EQ(pse.at(archive), pseBefore.at("SIGN/sec_sgn.key")) << "the old signature key is archived";
+        EXPECT_TRUE(pse.at(archive).ends_with(pseBefore.at("SIGN/sec_sgn.key"))) << "the old signature key is archived";
         EXPECT_NE(pse.at("DB/SIGN/sec_sgn.key"), pseBefore.at("SIGN/sec_sgn.key"));
 
         const std::string uid = SubjectField(world_->Path("USER01\\own.pem"), NID_commonName);
@@ -160,14 +186,11 @@ TEST_P(RenewalTest, WholeRenewalInBothFamilies) {
         }
         EXPECT_EQ(world_->SignerFor("USER02", kData, world_->Sign(user.get(), kData)), uid);
         EXPECT_NE(world_->SignerFor("USER02", kData, oldSignature), uid);
-        EnginePtr other = world_->Open("USER02");
-        std::string buffer = kData + std::string(static_cast<std::size_t>(GetMaxEncodeAddition(other.get())), '\0');
-        auto size = static_cast<std::int32_t>(kData.size());
-        ASSERT_EQ(EncodeData(other.get(), reinterpret_cast<unsigned char*>(buffer.data()), &size, uid.c_str()), 0);
-        char scratch[64];
-        ASSERT_EQ(DecodeData(user.get(), reinterpret_cast<unsigned char*>(buffer.data()), &size, scratch), 0);
-        EXPECT_EQ(buffer.substr(0, static_cast<std::size_t>(size)), kData);
+        EXPECT_EQ(Opened(user.get(), Sealed(uid)), kData);
+        current = uid;
     }
+    EnginePtr user = world_->Open("USER01");
+    for (const auto& letter : letters) EXPECT_EQ(Opened(user.get(), letter), kData) << "mail sent before a renewal";
 }
 
 TEST_P(RenewalTest, FailuresLeaveTheOldKeysWorking) {
@@ -179,6 +202,9 @@ TEST_P(RenewalTest, FailuresLeaveTheOldKeysWorking) {
     EXPECT_EQ(RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step), -118);
     EXPECT_EQ(step, 2);
     EXPECT_TRUE(OtherEngineEncrypts()) << "the lock is released with the failure";
+    step = 5;
+    EXPECT_EQ(RemoteGenerateStartEx(user.get(), nullptr, nullptr, &step), -101) << "no marker";
+    EXPECT_EQ(RemoteGenerateFinishEx(user.get(), nullptr, &step), -101) << "no transfer";
 
     // A certificate for other keys than the new ones: -119, and only the plain key set goes.
     const std::string request = world_->StartRenewal(user.get(), "USER01", 0, nullptr);
@@ -208,6 +234,128 @@ TEST_P(RenewalTest, FailuresLeaveTheOldKeysWorking) {
     for (std::int32_t expected : {2, 3}) ASSERT_EQ(RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step), 0) << expected;
     user.reset();
     EXPECT_TRUE(OtherEngineEncrypts());
+}
+
+// The finish installs only a certificate that an installed CA issued, valid now, for a UID
+// that fits and that its request asked for: a refusal says why and writes nothing, and the
+// right certificate still installs.
+TEST_P(RenewalTest, FinishRefusesCertificatesItCannotTrust) {
+    EnginePtr user = world_->Open("USER01");
+    const std::string request = world_->StartRenewal(user.get(), "USER01", 0, nullptr);
+    ASSERT_FALSE(request.empty());
+    OpensslCA outsider(world_->Native("outsider"), GetParam());
+    ASSERT_TRUE(outsider.MakeRoot("/C=RU/O=Correspondent/CN=Correspondent CA", 30));
+    std::string longName = "/C=RU/O=Test Bank/CN=";
+    while (UIDFits(longName.substr(21))) longName += 'L';
+    struct Case {
+        const char* what;
+        const OpensslCA& ca;
+        std::string subject;  // empty: the request's
+        int from, to;         // days from now
+        std::int32_t code;
+    } const cases[] = {
+        {"an outside CA", outsider, "", 0, 30, -1033},
+        {"expired", world_->CA(), "", -30, -1, -1030},
+        {"not yet valid", world_->CA(), "", 2, 30, -1031},
+        {"another user's name", world_->CA(), "/C=RU/O=Test Bank/CN=USER02", 0, 30, -129},
+        {"a UID too long", world_->CA(), longName, 0, 30, -140},
+    };
+    const auto pse = world_->Tree("USER01"), pending = world_->Tree("R_USER01");
+    const auto date = [](int days) {
+        const std::time_t t = std::time(nullptr) + days * 86400L;
+        char text[32];
+        std::strftime(text, sizeof text, "%Y%m%d%H%M%SZ", std::gmtime(&t));
+        return std::string(text);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string issued = world_->Native("inbox") + "/refused.pem";
+        std::filesystem::remove(issued);
+        ASSERT_TRUE(c.ca.Run("ca", "-batch -notext -config " + OpensslCA::Quote(world_->Native(&c.ca == &outsider ? "outsider" : "ca") + "/ca.cnf") +
+                                       " -cert " + OpensslCA::Quote(c.ca.CertFile()) + " -keyfile " + OpensslCA::Quote(c.ca.KeyFile()) +
+                                       " -in " + OpensslCA::Quote(world_->Native("R_USER01") + "/Tmp_cert.pem") + " -out " +
+                                       OpensslCA::Quote(issued) + " -startdate " + date(c.from) + " -enddate " + date(c.to) +
+                                       (c.subject.empty() ? "" : " -subj " + OpensslCA::Quote(c.subject))));
+        EXPECT_EQ(Finish(user.get(), world_->TransferOf(world_->Path("inbox\\refused.pem"), "USER02")), c.code);
+        char why[1024] = {};
+        GetLastErrorMessage(user.get(), why);
+        EXPECT_STRNE(why, "") << "the reason is told";
+        EXPECT_EQ(world_->Tree("USER01"), pse);
+        EXPECT_EQ(world_->Tree("R_USER01"), pending) << "the pending renewal waits as it was";
+    }
+    EXPECT_EQ(Finish(user.get(), world_->Answer(request, "USER02", 300)), 0);
+}
+
+// A name that cannot be a UID, given or made with the time stamp, is refused at the first
+// step, before a key is made, whatever the UID limit.
+TEST_P(RenewalTest, StartRefusesNamesThatCannotBeAUID) {
+    std::string stamped = "USER";
+    while (UIDFits(stamped + std::string(22, 'S'))) stamped += 'X';  // fits alone, not with the stamp
+    world_->Enroll(stamped, 13);
+    const std::pair<std::string, std::string> cases[] = {{"USER01", "N" + stamped + std::string(22, 'N')}, {stamped, ""}};
+    for (const auto& [user, name] : cases) {
+        SCOPED_TRACE(user);
+        EnginePtr engine = world_->Open(user);
+        std::string marker(static_cast<std::size_t>(GetMaxPublicKeyTransferSize(engine.get())) + 1, '\0');
+        std::int32_t step = 0;
+        for (std::int32_t expected : {0, -110})
+            EXPECT_EQ(RemoteGenerateStartEx(engine.get(), name.empty() ? nullptr : name.c_str(), marker.data(), &step), expected);
+        EXPECT_EQ(step, 1);
+        EXPECT_TRUE(world_->Tree("R_" + user).empty());
+        EXPECT_TRUE(OtherEngineEncrypts()) << "nothing is held";
+    }
+}
+
+// The renewal belongs to its engine, not to a thread: steps from any thread go on with it,
+// another engine's start is refused at once, transfers and includes never wait for it, and
+// releasing the engine on yet another thread ends it.
+TEST_P(RenewalTest, TheRenewalBelongsToTheEngine) {
+    EnginePtr user = world_->Open("USER01");
+    std::string marker(static_cast<std::size_t>(GetMaxPublicKeyTransferSize(user.get())) + 1, '\0');
+    std::int32_t step = 0;
+    for (std::int32_t expected : {2, 3}) {
+        EXPECT_EQ(OnThread([&] { return RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step); }), 0);
+        EXPECT_EQ(step, expected);
+    }
+    EnginePtr second = world_->Open("USER01"), other = world_->Open("USER02");
+    std::int32_t secondStep = 2;
+    EXPECT_EQ(OnThread([&] { return RemoteGenerateStartEx(second.get(), nullptr, marker.data(), &secondStep); }), -132);
+    std::string transfer(marker.size(), '\0');
+    EXPECT_EQ(OnThread([&] { return ExcludeSelfPublicKeyTransfer(other.get(), transfer.data()); }), 0);
+    EXPECT_EQ(OnThread([&] { return IncludePublicKeyTransfer(other.get(), transfer.c_str()); }), 0);
+    EXPECT_EQ(OnThread([&] { return RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step); }), 0);
+    EXPECT_EQ(step, 5);
+    OnThread([&] { return user.reset(), 0; });
+    EXPECT_TRUE(OtherEngineEncrypts());
+}
+
+// Two renewals of one PSE: while the first is between its steps another engine's start is
+// refused, in this process and in another one (the core linked into this test has locks of
+// its own); a later start sets the pending renewal aside, a certificate under a
+// correspondent's name is refused, and the first renewal's certificate still installs.
+TEST_P(RenewalTest, TwoRenewalsNeverDestroyEachOther) {
+    EnginePtr first = world_->Open("USER01"), second = world_->Open("USER01");
+    std::string marker(static_cast<std::size_t>(GetMaxPublicKeyTransferSize(first.get())) + 1, '\0');
+    std::int32_t step = 0, other = 2;
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(RemoteGenerateStartEx(first.get(), nullptr, marker.data(), &step), 0);
+    EXPECT_EQ(RemoteGenerateStartEx(second.get(), nullptr, marker.data(), &other), -132);
+    TMProWinCryptoEngine elsewhere;
+    for (const auto& [index, value] : world_->Params("USER01")) ASSERT_EQ(elsewhere.SetCryptoParamValue(index, value.c_str()), 0);
+    elsewhere.SetRemoteGeneratePath(world_->Path("R_USER01").c_str());
+    other = 2;
+    EXPECT_EQ(elsewhere.RemoteGenerateStartEx(nullptr, marker.data(), &other), -132);
+    const std::string firstRequest = world_->StartRenewal(first.get(), "USER01", 0, nullptr);
+
+    step = 0;
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(RemoteGenerateStartEx(second.get(), nullptr, marker.data(), &step), 0);
+    char why[1024] = {};
+    GetLastErrorMessage(second.get(), why);
+    EXPECT_NE(std::string(why).find("pending.001"), std::string::npos) << why;
+    EXPECT_EQ(world_->Tree("R_USER01\\pending.001").count("DB/SIGN/sec_sgn.dat"), 1u);
+    const std::string secondRequest = world_->StartRenewal(second.get(), "USER01", 0, "USER02");
+    EXPECT_EQ(Finish(second.get(), world_->Answer(secondRequest, "USER02", 301)), -130);
+    EXPECT_EQ(Finish(second.get(), world_->Answer(firstRequest, "USER02", 302)), 0);
+    EXPECT_EQ(SubjectField(world_->Path("USER01\\own.pem"), NID_commonName).substr(0, 8), "USER01 (");
 }
 
 // While one engine holds the PSELock between StartEx calls, other engines' work on other
@@ -278,8 +426,9 @@ const auto* const kCoreModules = ::testing::AddGlobalTestEnvironment(std::make_u
 
 // The finish under a fault at every changing call along it: afterwards the PSE and the
 // certificate directory hold their old state (and the old keys sign) or the new one, and a
-// finish that failed can be repeated. In GOST the new UID is stamped; in RSA it is the old
-// one, whose filed certificate is replaced.
+// finish that failed can be repeated. The same with the process killed at each call (in a
+// child): the next engine to use the installation completes or takes back the change. In
+// GOST the new UID is stamped; in RSA it is the old one, whose filed certificate is replaced.
 TEST_P(RenewalTest, FinishIsAllOrNothingUnderFaults) {
     EnginePtr user = world_->Open("USER01");
     const bool gost = GetParam() == Algorithm::Gost;
@@ -292,6 +441,14 @@ TEST_P(RenewalTest, FinishIsAllOrNothingUnderFaults) {
     const auto finish = [&] {
         std::int32_t step = 2;
         return finisher.RemoteGenerateFinishEx(answer.c_str(), &step);
+    };
+    // NextUse: the first use of the installation by a fresh engine.
+    const auto nextUse = [&] {
+        TMProWinCryptoEngine next;
+        for (const auto& [index, value] : world_->Params("USER01")) next.SetCryptoParamValue(index, value.c_str());
+        next.SetRemoteGeneratePath(world_->Path("R_USER01").c_str());
+        char uid[kMaxUIDBytes];
+        next.GetCurrentUserUID(uid);
     };
 
     const auto saved = [&](const std::string& dir) { return world_->Native("saved_" + dir); };
@@ -310,10 +467,28 @@ TEST_P(RenewalTest, FinishIsAllOrNothingUnderFaults) {
         total = count.Calls();
     }
     ASSERT_GT(total, 10u);
+    const auto renewed = world_->Tree("USER01");
+    const auto pendingBefore = (restore(), world_->Tree("R_USER01"));
     std::ostringstream table;
     table << (GetParam() == Algorithm::Gost ? "GOST" : "RSA") << ": k | failed call | result | PSE and certificates | old keys sign\n";
     for (std::uint32_t k = 1; k <= total; ++k) {
         SCOPED_TRACE("fault at call " + std::to_string(k));
+        restore();
+        if (const pid_t child = fork(); child == 0) {
+            platform::ScopedFaultPlan plan({.failCall = k, .crash = true});
+            std::_Exit(finish());
+        } else {
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == platform::kCrashExitCode) << "killed at call k";
+        }
+        nextUse();
+        const auto recovered = world_->Tree("USER01");
+        EXPECT_TRUE(recovered == before || recovered == renewed) << "after a kill: the old state or the new one";
+        if (recovered == before) {
+            EXPECT_EQ(world_->Tree("R_USER01"), pendingBefore) << "the renewal waits for a repeat";
+            EXPECT_EQ(world_->SignerFor("USER02", kData, world_->Sign(user.get(), kData)), "USER01");
+        }
         restore();
         std::string failed;
         std::int32_t code = 0;
@@ -344,6 +519,17 @@ TEST_P(RenewalTest, FinishIsAllOrNothingUnderFaults) {
         EXPECT_NE(world_->Tree("USER01"), before);
     }
     std::printf("%s", table.str().c_str());
+
+    // A record of intent that names a file outside the installation is left alone, and so is
+    // the file; starts report it.
+    const std::string victim = world_->Path("victim.txt");
+    ASSERT_TRUE(platform::WriteWholeFile(victim, "mine", 4));
+    const std::string record = "VORLAN-CHANGE 1\nstate\tapply\nstep\t0\t0\t" + victim + "\t" + victim + ".x\t\n";
+    ASSERT_TRUE(platform::WriteWholeFile(world_->Path("USER01\\change.intent"), record.data(), record.size()));
+    std::string marker(16, '\0');
+    std::int32_t step = 2;
+    EXPECT_EQ(RemoteGenerateStartEx(user.get(), nullptr, marker.data(), &step), -133);
+    EXPECT_EQ(platform::ReadWholeFile(victim), "mine");
 }
 
 INSTANTIATE_TEST_SUITE_P(Algorithms, RenewalTest, ::testing::Values(Algorithm::Gost, Algorithm::Rsa),

@@ -144,7 +144,7 @@ std::map<std::string, std::string> RenewalWorld::Tree(const std::string& relativ
     const fs::path root = Native(relative);
     if (!fs::exists(root)) return files;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (!entry.is_regular_file()) continue;
+        if (!entry.is_regular_file() || entry.path().extension() == ".lock") continue;
         std::ifstream in(entry.path(), std::ios::binary);
         files[fs::relative(entry.path(), root).generic_string()] = std::string(std::istreambuf_iterator<char>(in), {});
     }

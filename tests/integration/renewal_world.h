@@ -50,7 +50,8 @@ public:
     std::string Sign(VORLAN_HANDLE h, const std::string& data) const;
     std::string SignerFor(const std::string& checker, const std::string& data, const std::string& signature) const;
 
-    // Tree: the files below a directory of the world (relative names, "/" separated) and their content.
+    // Tree: the files below a directory of the world (relative names, "/" separated) and their
+    // content; lock files, which hold none, are left out.
     std::map<std::string, std::string> Tree(const std::string& relative) const;
     std::string Path(const std::string& relative) const { return base_ + relative; }
     std::string Native(const std::string& relative) const;

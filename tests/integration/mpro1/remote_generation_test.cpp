@@ -5,6 +5,7 @@
 #include <openssl/x509.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
 #include <regex>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "platform/fault_injection.h"
 #include "platform/platform.h"
 #include "support/file_utils.h"
+#include "support/text_utils.h"
 
 namespace vorlan::test {
 
@@ -78,6 +80,11 @@ protected:
 TEST_P(RemoteGenerationTest, RenewalRoundTrip) {
     Engine user01 = Open("USER01");
     const std::string oldOwn = Read("USER01\\own.pem");
+    const std::string data = "payment order 42";
+    std::vector<unsigned char> inTransit(data.begin(), data.end());  // sealed for the old certificate
+    inTransit.resize(data.size() + static_cast<std::size_t>(user01->GetMaxEncodeAddition()));
+    std::int32_t inTransitSize = static_cast<std::int32_t>(data.size());
+    ASSERT_EQ(Open("USER02")->EncodeData(inTransit.data(), &inTransitSize, "USER01"), 0);
     const std::string certificateTransfer = Issue(Start(*user01));
     EXPECT_EQ(Files("USER01\\RG").size(), 2u) << "Tmp_cert.pem and key.dat wait for the certificate";
 
@@ -95,7 +102,6 @@ TEST_P(RemoteGenerationTest, RenewalRoundTrip) {
     std::string own(kTransferBuffer, '\0');
     ASSERT_EQ(user01->ExcludeSelfPublicKeyTransfer(own.data()), 0);
     ASSERT_EQ(user02->IncludePublicKeyTransfer(own.c_str()), 0);
-    const std::string data = "payment order 42";
     std::vector<unsigned char> signature(static_cast<std::size_t>(user01->GetMaxSignatureLength()));
     std::int32_t signatureLength = static_cast<std::int32_t>(signature.size());
     ASSERT_EQ(user01->SignData(reinterpret_cast<const unsigned char*>(data.data()), static_cast<std::int32_t>(data.size()),
@@ -113,6 +119,8 @@ TEST_P(RemoteGenerationTest, RenewalRoundTrip) {
     char scratch[260] = {};
     ASSERT_EQ(user01->DecodeData(envelope.data(), &size, scratch), 0);
     EXPECT_EQ(std::string(envelope.begin(), envelope.begin() + size), data);
+    ASSERT_EQ(user01->DecodeData(inTransit.data(), &inTransitSize, scratch), 0) << "mail sealed before the renewal";
+    EXPECT_EQ(std::string(inTransit.begin(), inTransit.begin() + inTransitSize), data);
 }
 
 TEST_P(RemoteGenerationTest, StartPutsTheParametersBack) {
@@ -216,6 +224,13 @@ TEST_P(RemoteGenerationTest, FinishLeavesEverythingForARepeatWhenRefused) {
     const std::string requestTransfer = Start(*user01);
     const auto installed = Files("USER01");
     Engine office = Open("USER02");
+    // Certificates for the pending request that the installation must not take: from a CA it
+    // does not have, and from its CA under another user's name.
+    OpensslCA outsider(Native("outsider"), GetParam());
+    const std::string pending = Native("USER01\\RG\\Tmp_cert.pem"), issued = Native("office\\refused.pem");
+    const std::string config = CA()->CertFile().substr(0, CA()->CertFile().rfind('/')) + "/ca.cnf";
+    const auto refused = [&](bool ok) { return ok ? TransferOf(*office, "USER01", Read("office\\refused.pem")) : std::string(); };
+    ASSERT_TRUE(CreateDirectoryPath(Path("office")) && outsider.MakeRoot("/C=RU/O=Outsider/CN=Outsider CA", 30));
     struct Case {
         const char* name;
         std::function<std::int32_t()> finish;
@@ -227,7 +242,17 @@ TEST_P(RemoteGenerationTest, FinishLeavesEverythingForARepeatWhenRefused) {
              Engine other = Open("USER02");
              return user01->RemoteGenerateFinish(Issue(Start(*other), "USER02").c_str());
          }, -119},
-        {"owner not the certificate's", [&] { return user01->RemoteGenerateFinish(TransferOf(*office, "USER01", Read("USER02\\own.pem")).c_str()); }, -137},
+        {"owner not the certificate's", [&] { return user01->RemoteGenerateFinish(TransferOf(*office, "USER01", Read("USER02\\own.pem")).c_str()); }, -119},
+        {"an outside CA", [&] {
+             return user01->RemoteGenerateFinish(refused(outsider.IssueRequest(pending, NextSerial(), issued)).c_str());
+         }, -1033},
+        {"another user's name", [&] {
+             const bool ok = CA()->Run("ca", "-batch -notext -config " + OpensslCA::Quote(config) + " -cert " +
+                                                 OpensslCA::Quote(CA()->CertFile()) + " -keyfile " + OpensslCA::Quote(CA()->KeyFile()) +
+                                                 " -in " + OpensslCA::Quote(pending) + " -out " + OpensslCA::Quote(issued) +
+                                                 " -days 30 -subj '/C=RU/O=Test Bank/CN=USER02'");
+             return user01->RemoteGenerateFinish(refused(ok).c_str());
+         }, -129},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -242,6 +267,27 @@ TEST_P(RemoteGenerationTest, FinishLeavesEverythingForARepeatWhenRefused) {
     std::int32_t step = 7;
     EXPECT_EQ(user01->RemoteGenerateFinishEx(Issue(requestTransfer).c_str(), &step), 0) << "the repeat completes it";
     EXPECT_EQ(step, 1);
+}
+
+// The certificate is filed under its own UID, whatever the transfer's owner field says, and an
+// own certificate kept in the certificate directory (its path spelled with "/") is backed up
+// before it is replaced.
+TEST_P(RemoteGenerationTest, FinishFilesUnderTheCertificateUID) {
+    for (const int ownFiled : {0, 1}) {
+        SCOPED_TRACE(ownFiled ? "own certificate in the certificate directory" : "owner field of another name");
+        Engine user01 = Open("USER01");
+        std::string own = Path("USER01\\certs\\USER01.pem");
+        std::replace(own.begin(), own.end(), '\\', '/');
+        if (ownFiled) {
+            ASSERT_EQ(user01->SetCryptoParamValue(1, own.c_str()), 0);
+        }
+        const std::string old = Read("USER01\\certs\\USER01.pem");
+        const std::string backup = "USER01\\certs\\USER01." + FormatNumber3(NextNumberedExtension(Path("USER01\\certs"), "USER01"));
+        ASSERT_EQ(user01->RemoteGenerateFinish(Issue(Start(*user01), "SOMEONE").c_str()), 0);
+        EXPECT_EQ(Read("USER01\\certs\\USER01.pem"), Read("office\\issued.pem"));
+        EXPECT_FALSE(Exists("USER01\\certs\\SOMEONE.pem"));
+        EXPECT_EQ(Read(backup), old) << "the own certificate's backup holds the old one";
+    }
 }
 
 TEST_P(RemoteGenerationTest, FinishFailingAtAnyStepKeepsTheOldInstallation) {

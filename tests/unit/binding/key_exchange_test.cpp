@@ -53,11 +53,12 @@ protected:
         all << in.rdbuf();
         return all.str();
     }
-    // Tree: every file below the base with its content.
+    // Tree: every file below the base with its content (the lock file of changes holds none).
     std::map<std::string, std::string> Tree() const {
         std::map<std::string, std::string> tree;
         for (const auto& entry : fs::recursive_directory_iterator(base_))
-            if (entry.is_regular_file()) tree[fs::relative(entry.path(), base_).generic_string()] = Read(entry.path());
+            if (entry.is_regular_file() && entry.path().filename() != "change.lock")
+                tree[fs::relative(entry.path(), base_).generic_string()] = Read(entry.path());
         return tree;
     }
     static std::string Dir(const fs::path& path) { return path.string() + static_cast<char>(fs::path::preferred_separator); }

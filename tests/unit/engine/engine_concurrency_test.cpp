@@ -1,9 +1,9 @@
 // Several threads on one engine and on two engines: the same results as one thread, and
-// the PSELock released by an engine that still held it.
+// the renewal hold released by an engine that still kept it.
 #include <thread>
 
 #include "engine_fixture.h"
-#include "pse/pse_lock.h"
+#include "support/file_utils.h"
 #include "support/thread_gate.h"
 
 namespace vorlan::test {
@@ -97,16 +97,21 @@ TEST_F(EngineConcurrencyTest, FirstCallsOnAFreshEngineShareOneBinding) {
     EXPECT_EQ(counts[1], 26);
 }
 
-TEST_F(EngineConcurrencyTest, DestroyingAnEngineReleasesTheLockItHolds) {
+// The renewal hold belongs to the engine: taken on a thread that then ends, refused to
+// another engine at once, and released with the engine on a third thread.
+TEST_F(EngineConcurrencyTest, DestroyingAnEngineReleasesTheHoldItKeeps) {
     auto holder = std::make_unique<TMProWinCryptoEngine>();
-    PSELock().BeginWrite();  // as a remote generation step leaves it
-    holder->HoldsPSELock = true;
-    holder.reset();
+    ASSERT_TRUE(CreateDirectoryPath(Path("P")));
+    ASSERT_EQ(holder->SetCryptoParamValue(3, Path("P").c_str()), 0);
+    ASSERT_EQ(engine_->SetCryptoParamValue(3, Path("P").c_str()), 0);
+    std::thread([&] { EXPECT_EQ(holder->HoldPSELock(), 0); }).join();
+    EXPECT_EQ(engine_->HoldPSELock(), -132);
+    std::thread([&] { holder.reset(); }).join();
     std::int32_t result = 0;
     std::thread other([&] {
         unsigned char data[64] = "x";
         std::int32_t size = 1;
-        result = engine_->EncodeData(data, &size, nullptr);  // takes the lock shared
+        result = engine_->EncodeData(data, &size, nullptr);  // waits at the hold's gate until it ends
     });
     other.join();
     EXPECT_EQ(result, 0);

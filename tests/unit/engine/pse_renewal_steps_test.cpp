@@ -21,7 +21,7 @@ class RenewalStepsTest : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        ASSERT_TRUE(CreateDirectoryPath(Path("R")) && CreateDirectoryPath(Path("B")));
+        for (const char* dir : {"R", "B", "P"}) ASSERT_TRUE(CreateDirectoryPath(Path(dir)));
         engine_->SetRemoteGeneratePath(Path("R").c_str());
         WriteFile("own.pem", "own certificate");
         WriteFile("certs\\USER01.pem", "filed own certificate");  // the test signature's signer
